@@ -1,0 +1,58 @@
+#pragma once
+// Shared pieces of the command-line tool.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Notifier.h"
+
+namespace vx {
+class CVolume;
+}
+
+namespace vx::cli {
+
+using Args = std::vector<std::string>;
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitIncomplete = 1;  // something was skipped, short or unreadable
+inline constexpr int kExitError = 2;       // usage or source error
+
+// Opens an image file or a block device read-only as a volume with its
+// descriptor filled. On failure prints "vornex-cli: PATH: reason" on stderr
+// and returns null.
+std::unique_ptr<CVolume> OpenSource(const std::string& path);
+
+// Option parsing helpers: Has("--json"), Value("--to").
+bool HasFlag(const Args& args, const std::string& flag);
+bool OptionValue(const Args& args, const std::string& option, std::string& value);
+std::vector<std::string> OptionValues(const Args& args, const std::string& option);
+// Positional arguments: everything that is not an option or an option's value.
+std::vector<std::string> Positionals(const Args& args, const std::vector<std::string>& optionsWithValue);
+
+std::string JsonString(const std::string& text);
+int UsageError(const std::string& message);
+
+// A progress line on stderr: only when stderr is a terminal, at most four
+// updates a second, cleared by Finish.
+class ProgressLine {
+public:
+    ProgressLine();
+    void Update(const std::string& text, bool force = false);
+    void Finish();
+private:
+    bool enabled_;
+    int64_t lastMs_ = 0;
+    size_t lastWidth_ = 0;
+};
+
+// A receiver for the command-line tool: answers questions as an unattended
+// run would and keeps quiet otherwise.
+class CliNotifier : public INotifier {};
+
+// Commands: each takes the arguments after its name and returns the exit status.
+int CmdInfo(const Args& args);
+
+}  // namespace vx::cli

@@ -1,0 +1,56 @@
+// vornex-cli: the recovery tool's command-line front end.
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/Cli.h"
+#include "common/Notifier.h"
+#include "settings/ProgramSettings.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(const vx::cli::Args&);
+    const char* usage;
+};
+
+const Command kCommands[] = {
+    {"info", vx::cli::CmdInfo, "info SOURCE [--json]          describe an image file or a block device"},
+};
+
+void PrintHelp() {
+    std::puts("Usage: vornex-cli COMMAND [OPTIONS]\n"
+              "Recovers files from FAT and NTFS volumes, disks and drive images. Sources are\n"
+              "only ever opened read-only.\n\nCommands:");
+    for (const Command& c : kCommands) std::printf("  %s\n", c.usage);
+    std::puts("\n  --help      show this text\n  --version   show the version");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    if (argc < 2) {
+        PrintHelp();
+        return vx::cli::kExitError;
+    }
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintHelp();
+        return vx::cli::kExitOk;
+    }
+    if (name == "--version") {
+        std::puts("vornex-cli " VORNEX_VERSION);
+        return vx::cli::kExitOk;
+    }
+    vx::cli::CliNotifier notifier;
+    vx::SetNotifier(&notifier);
+    vx::Settings().LoadSettings();
+    vx::Settings().ApplyLogging();
+    vx::cli::Args args(argv + 2, argv + argc);
+    for (const Command& c : kCommands)
+        if (name == c.name) return c.run(args);
+    return vx::cli::UsageError("unknown command '" + name + "'");
+}

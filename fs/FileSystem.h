@@ -1,0 +1,35 @@
+#pragma once
+// CFileSystem: the analyser interface. An analyser reads one volume's own
+// structures into its collection (ParseVolume) and serves the reads of the
+// objects it found (FileRead).
+#include <cstdint>
+#include <string>
+
+#include "fs/FoundObject.h"
+
+namespace vx {
+
+class CVolume;
+
+class CFileSystem {
+public:
+    explicit CFileSystem(CVolume* volume);
+    virtual ~CFileSystem();
+    CFileSystem(const CFileSystem&) = delete;
+    CFileSystem& operator=(const CFileSystem&) = delete;
+
+    virtual int ParseVolume() { return 0; }
+    // Reads `size` bytes of the object's data from `offset` into `buffer`.
+    // Returns the bytes delivered; fewer than asked means the object's data
+    // ends or could not be read there; 0 is failure.
+    virtual uint32_t FileRead(const FoundObject& object, void* buffer, uint64_t offset, uint32_t size) { return 0; }
+
+    // The root folder record: flags 0x0082, name "."; the analysis controller
+    // sets its id and parent and adds it to the collection.
+    FoundObject rootFolder;
+
+protected:
+    CVolume* volume_;
+};
+
+}  // namespace vx
