@@ -1,0 +1,159 @@
+#include "signatures/Searcher.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+#include <system_error>
+
+#include "common/Bytes.h"
+#include "device/Volume.h"
+#include "fs/FoundObject.h"
+#include "settings/EventLog.h"
+#include "signatures/CompoundDocument.h"
+#include "signatures/SectorScan.h"
+
+namespace vx {
+
+namespace {
+// Formats whose size (or start) the scan reads from the file's own header.
+constexpr int32_t kCompoundFamily = 500;
+constexpr int32_t kAviVideo = 524;
+constexpr int32_t kBitmapImage = 525;
+constexpr int32_t kHeaderAfterStart = 526;  // the match lies 32 KiB into the file
+constexpr uint64_t kHeaderAfterStartOffset = 0x8000;
+constexpr uint32_t kAviTrailer = 2048;
+
+pid_t ThreadId() { return pid_t(::syscall(SYS_gettid)); }
+}  // namespace
+
+int LowerThreadPriority() {
+    errno = 0;
+    int old = ::getpriority(PRIO_PROCESS, id_t(ThreadId()));
+    if (old == -1 && errno != 0) old = 0;
+    ::setpriority(PRIO_PROCESS, id_t(ThreadId()), 19);
+    return old;
+}
+
+void RestoreThreadPriority(int nice) {
+    // Raising the priority again needs privileges a user may not have; then
+    // the thread simply stays low.
+    ::setpriority(PRIO_PROCESS, id_t(ThreadId()), nice);
+}
+
+CSearcher::CSearcher(CSectorScan& owner, uint32_t index, uint32_t blockSize)
+    : owner_(owner), index_(index), blockSize_(blockSize), buffer_(new uint8_t[blockSize]()) {
+    matches_.reserve(16);
+}
+
+CSearcher::~CSearcher() { Stop(); }
+
+bool CSearcher::Start() {
+    try {
+        thread_ = std::thread(&CSearcher::ThreadMain, this);
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+void CSearcher::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        exit_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+bool CSearcher::Idle() const {
+    std::lock_guard lock(mutex_);
+    return !hasWork_;
+}
+
+void CSearcher::Hand(std::unique_ptr<uint8_t[]>& filled, uint64_t firstSector) {
+    {
+        std::lock_guard lock(mutex_);
+        buffer_.swap(filled);
+        firstSector_ = firstSector;
+        hasWork_ = true;
+    }
+    wake_.notify_all();
+}
+
+void CSearcher::ThreadMain() {
+    LowerThreadPriority();
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return hasWork_ || exit_; });
+            if (exit_) return;
+        }
+        try {
+            ParseBlock();
+        } catch (...) {
+            EventLog().LogError("CSearcher.ParseBlock: exception in the block at sector %lld", (long long)firstSector_);
+        }
+        {
+            std::lock_guard lock(mutex_);
+            hasWork_ = false;
+        }
+        owner_.WorkerDone();
+    }
+}
+
+bool CSearcher::ApplySizeRule(FoundObject& candidate, const uint8_t* at) {
+    const ByteSpan header(at, kScanStep);
+    switch (candidate.type) {
+        case kCompoundFamily: {
+            const int32_t id = ClassifyCompound(owner_.Volume(), candidate, header);
+            candidate.type = int16_t(id);
+            return id != 0;
+        }
+        case kBitmapImage:
+            candidate.size = le32(header, 2);
+            return true;
+        case kAviVideo:
+            candidate.size = uint64_t(le32(header, 4)) + kAviTrailer;
+            return true;
+        case kHeaderAfterStart:
+            // A file cannot begin before the volume does.
+            if (candidate.start < kHeaderAfterStartOffset) return false;
+            candidate.start -= kHeaderAfterStartOffset;
+            return true;
+        default:
+            return true;
+    }
+}
+
+int CSearcher::ParseBlock() {
+    if (!owner_.Running()) return 0;
+    const ByteSpan block(buffer_.get(), blockSize_);
+    const uint64_t blockStart = firstSector_ * kSectorSize;
+    const uint32_t bytesPerCluster = owner_.BytesPerCluster();
+    for (size_t p = 0; p + kScanStep <= blockSize_; p += kScanStep) {
+        if (!owner_.Running()) return 0;
+        matches_.clear();
+        owner_.Matcher().MatchAt(block, p, matches_);
+        for (int32_t id : matches_) {
+            if (!owner_.Running()) return 0;
+            std::unique_ptr<FoundObject> candidate(new (std::nothrow) FoundObject());
+            if (!candidate) {
+                EventLog().LogError("CSearcher.ParseBlock: Can't allocate memory");
+                break;
+            }
+            candidate->start = blockStart + p;
+            candidate->cluster = candidate->start / bytesPerCluster;
+            candidate->type = int16_t(id);
+            candidate->size = kSizeUnknown;
+            candidate->flags = object_flag::Deleted | object_flag::FoundByContent;
+            if (!ApplySizeRule(*candidate, buffer_.get() + p)) continue;
+            owner_.Sink().OnScanFound(std::move(candidate));
+        }
+    }
+    return 0;
+}
+
+}  // namespace vx

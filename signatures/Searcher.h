@@ -1,0 +1,64 @@
+#pragma once
+// CSearcher: one worker of the sector scan. It owns a block buffer and a
+// thread; the controller hands it a filled block, it tests every 512-byte
+// position of the block and reports each match to the scan's sink.
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vx {
+
+class CSectorScan;
+struct FoundObject;
+
+class CSearcher {
+public:
+    CSearcher(CSectorScan& owner, uint32_t index, uint32_t blockSize);
+    ~CSearcher();
+    CSearcher(const CSearcher&) = delete;
+    CSearcher& operator=(const CSearcher&) = delete;
+
+    // Starts the worker's thread; false when it could not be started.
+    bool Start();
+    // Asks the thread to end after its block and waits for it.
+    void Stop();
+
+    // Controller side, only while the worker is idle: exchanges the worker's
+    // buffer with a filled one and starts matching it.
+    bool Idle() const;
+    void Hand(std::unique_ptr<uint8_t[]>& filled, uint64_t firstSector);
+
+    // Tests every position of the current block (the worker thread's loop
+    // body; public for tests).
+    int ParseBlock();
+
+    uint32_t index() const { return index_; }
+
+private:
+    void ThreadMain();
+    // Applies the size rule of the candidate's format; false drops it.
+    bool ApplySizeRule(FoundObject& candidate, const uint8_t* at);
+
+    CSectorScan& owner_;
+    const uint32_t index_;
+    const uint32_t blockSize_;
+    std::unique_ptr<uint8_t[]> buffer_;
+    uint64_t firstSector_ = 0;
+    std::vector<int32_t> matches_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool hasWork_ = false;
+    bool exit_ = false;
+    std::thread thread_;
+};
+
+// Sets the calling thread to the lowest scheduling priority. Returns the
+// nice value it had.
+int LowerThreadPriority();
+void RestoreThreadPriority(int nice);
+
+}  // namespace vx

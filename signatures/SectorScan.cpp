@@ -1,0 +1,146 @@
+#include "signatures/SectorScan.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "common/Strings.h"
+#include "device/Volume.h"
+#include "settings/EventLog.h"
+#include "settings/ProgramSettings.h"
+#include "signatures/Searcher.h"
+
+namespace vx {
+
+CSectorScan::CSectorScan(CVolume& volume, const IScanMatcher& matcher, IScanSink& sink, ScanControl control)
+    : volume_(volume), matcher_(matcher), sink_(sink), control_(control) {}
+
+CSectorScan::~CSectorScan() { StopWorkers(); }
+
+void CSectorScan::WorkerDone() {
+    { std::lock_guard lock(mutex_); }  // a controller between its idle test and its wait sees this notification
+    idle_.notify_all();
+}
+
+void CSectorScan::StartWorkers() {
+    uint32_t count = Settings().Word(settings_offset::ScanWorkerCount);
+    if (count == 0) count = 1;  // no worker would make the scan stand still
+    if (count > kMaxScanWorkers) count = kMaxScanWorkers;
+    for (uint32_t i = 0; i < count; ++i) {
+        auto worker = std::make_unique<CSearcher>(*this, uint32_t(workers_.size()), blockSize_);
+        if (worker->Start()) workers_.push_back(std::move(worker));
+    }
+}
+
+void CSectorScan::StopWorkers() {
+    for (auto& worker : workers_) worker->Stop();  // joins: no buffer is freed under a worker
+    workers_.clear();
+}
+
+CSearcher* CSectorScan::WaitForIdleWorker() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        for (auto& worker : workers_)
+            if (worker->Idle()) return worker.get();
+        if (!Running() || workers_.empty()) return nullptr;
+        idle_.wait_for(lock, std::chrono::milliseconds(100));
+    }
+}
+
+uint64_t CSectorScan::ReadBlock(uint8_t* buffer, uint64_t firstSector) {
+    std::memset(buffer, 0, blockSize_);
+    uint64_t count = blockSize_ / kSectorSize;
+    if (firstSector >= totalSectors_) return 0;
+    if (firstSector + count > totalSectors_) count = totalSectors_ - firstSector;
+    uint64_t n = volume_.ReadSectors(buffer, firstSector, count);
+    if (n != 0) return n;
+
+    // Read the block again sector by sector; what stays unreadable is zeros.
+    uint64_t runStart = 0, runLength = 0;
+    auto endRun = [&] {
+        if (runLength == 0) return;
+        EventLog().LogError("Unreadable sectors %lld to %lld scanned as zeros", (long long)runStart,
+                            (long long)(runStart + runLength - 1));
+        unreadable_ += runLength;
+        runLength = 0;
+    };
+    for (uint64_t i = 0; i < count && Running(); ++i) {
+        if (volume_.ReadSectors(buffer + i * kSectorSize, firstSector + i, 1) != 0) {
+            n += kSectorSize;
+            endRun();
+        } else {
+            if (runLength == 0) runStart = firstSector + i;
+            ++runLength;
+        }
+    }
+    endRun();
+    return n;
+}
+
+int CSectorScan::RunScan() {
+    control_.running = 1;
+    const bool open = volume_.OpenDrive() != 0;
+    Settings().SetWord(settings_offset::ScanMode, 1);
+
+    sectorsPerCluster_ = volume_.sectorsPerCluster ? volume_.sectorsPerCluster : 1;
+    bytesPerCluster_ = sectorsPerCluster_ * kSectorSize;
+    totalSectors_ = volume_.totalSectors ? volume_.totalSectors : volume_.totalClusters * sectorsPerCluster_;
+    if (open) {
+        // Never read past the end of the device, whatever a boot sector claims.
+        const uint64_t size = volume_.Reader() ? volume_.Reader()->Size() : 0;
+        const uint64_t available = size > volume_.startOffset ? (size - volume_.startOffset) / kSectorSize : 0;
+        if (size != 0 && totalSectors_ > available) totalSectors_ = available;
+    }
+    const uint64_t totalUnits =
+        volume_.totalClusters ? volume_.totalClusters : (totalSectors_ + sectorsPerCluster_ - 1) / sectorsPerCluster_;
+    control_.total = totalUnits;
+
+    uint32_t blockSize = Settings().Word(settings_offset::ScanBlockSize);
+    if (blockSize == 0) {
+        blockSize = kDefaultScanBlockSize;
+        Settings().SetWord(settings_offset::ScanBlockSize, blockSize);
+    }
+    // Whole clusters, at least one, and within reason for the memory it takes.
+    if (blockSize > kMaxScanBlockSize) blockSize = kMaxScanBlockSize;
+    blockSize -= blockSize % bytesPerCluster_;
+    if (blockSize == 0) blockSize = bytesPerCluster_;
+    blockSize_ = blockSize;
+
+    EventLog().LogResource(str::SectorsStarted);
+    if (!open) {
+        control_.progress = 0;
+        return 0;
+    }
+
+    spare_.reset(new uint8_t[blockSize_]());
+    StartWorkers();
+    const int oldNice = LowerThreadPriority();
+
+    const uint64_t blockSectors = blockSize_ / kSectorSize;
+    for (uint64_t sector = control_.startUnit * sectorsPerCluster_; sector < totalSectors_ && Running();
+         sector += blockSectors) {
+        const uint64_t n = ReadBlock(spare_.get(), sector);
+        const uint64_t done = (sector * kSectorSize + n) / bytesPerCluster_;
+        control_.progress = done < totalUnits ? done : totalUnits;
+        if (!Running()) break;
+        CSearcher* worker = WaitForIdleWorker();
+        if (!worker || !Running()) break;
+        worker->Hand(spare_, sector);
+    }
+
+    // Let the workers finish their blocks (at once when stopped), then join them.
+    {
+        std::unique_lock lock(mutex_);
+        idle_.wait(lock, [&] {
+            for (auto& worker : workers_)
+                if (!worker->Idle()) return false;
+            return true;
+        });
+    }
+    StopWorkers();
+    spare_.reset();
+    RestoreThreadPriority(oldNice);
+    volume_.Close();
+    return 0;
+}
+
+}  // namespace vx
