@@ -1,0 +1,10 @@
+#include "fs/AnalysisState.h"
+
+namespace vx {
+
+AnalysisState& TheAnalysisState() {
+    static AnalysisState state;
+    return state;
+}
+
+}  // namespace vx
