@@ -1,11 +1,135 @@
-// Boot sectors and partition tables. Placeholder until the volume work lands.
+// Boot sectors and partition tables: what a volume holds.
+#include <cstring>
+
+#include "common/Bytes.h"
+#include "common/Text.h"
+#include "device/BootSectorLayout.h"
+#include "device/LocalComputer.h"
+#include "device/PartitionTable.h"
 #include "device/Volume.h"
+#include "settings/EventLog.h"
 
 namespace vx {
 
-void CVolume::ParseBootSector() {}
-uint32_t CVolume::DetectFileSystem(const uint8_t*) { return 0; }
-void CVolume::SetFileSystemName(uint32_t) {}
-void CVolume::ScanPartitionTable(uint64_t) {}
+namespace {
+
+bool HasText(ByteSpan b, size_t offset, const char (&text)[9]) {
+    return InRange(b, offset, boot::kSystemIdLength) && std::memcmp(b.data() + offset, text, boot::kSystemIdLength) == 0;
+}
+
+bool IsFat1216Family(uint32_t code) {
+    switch (code) {
+        case 1: case 4: case 6: case 14: case 17: case 134: return true;
+        default: return false;
+    }
+}
+
+bool IsFat32Family(uint32_t code) {
+    switch (code) {
+        case 11: case 12: case 139: case 140: return true;
+        default: return false;
+    }
+}
+
+// The 11-byte label of a FAT boot sector; trailing spaces stay, a NUL ends it.
+std::string FatLabel(ByteSpan b, size_t offset) {
+    if (!InRange(b, offset, boot::kLabelLength)) return {};
+    ByteSpan field = b.subspan(offset, boot::kLabelLength);
+    size_t length = 0;
+    while (length < field.size() && field[length] != 0) ++length;
+    return AnsiToUtf8(field.first(length));
+}
+
+}  // namespace
+
+uint32_t CVolume::DetectFileSystem(const uint8_t* buffer) {
+    ByteSpan b(buffer, kSectorSize);
+    uint32_t code = 0;
+    // Independent tests; a later match wins, so a FAT string beats an NTFS id.
+    if (HasText(b, boot::kNtfsSystemId, "NTFS    ")) code = 7;
+    if (HasText(b, boot::kFat32SystemId, "FAT32   ")) code = 11;
+    if (HasText(b, boot::kFat16SystemId, "FAT16   ")) code = 4;
+    if (HasText(b, boot::kFat16SystemId, "FAT12   ")) code = 1;
+    return code;
+}
+
+void CVolume::SetFileSystemName(uint32_t code) {
+    switch (code) {
+        case 1: fileSystemName = "FAT12"; ntfs = 0; break;
+        case 4: case 6: fileSystemName = "FAT16"; ntfs = 0; break;
+        case 11: case 12: fileSystemName = "FAT32"; ntfs = 0; break;
+        case 7: case 128: fileSystemName = "NTFS"; ntfs = 1; break;
+        default: fileSystemName = "Unknown"; break;
+    }
+}
+
+int CVolume::ParseBootSector() {
+    if (ReadBootSector() == 0) return kBootSectorUnreadable;
+    try {
+        ByteSpan b(bootBuffer.data(), kSectorSize);
+        std::memcpy(oemName.data(), b.data() + boot::kOemName, boot::kOemNameLength);
+        uint32_t detected = DetectFileSystem(bootBuffer.data());
+        if (detected != 0 && detected != typeCode) typeCode = detected;
+        if (typeCode != 0 && b[boot::kSectorsPerCluster] != 0) sectorsPerCluster = b[boot::kSectorsPerCluster];
+        if (kind == VolumeKind::Image) {
+            std::shared_ptr<ISectorReader> reader = Reader();
+            if (reader) totalBytes = reader->Size();
+            if (totalBytes != 0) totalSectors = totalBytes / kSectorSize;
+        }
+        auto fatFields = [&](size_t serialAt, size_t labelAt) {
+            if (uint32_t serial = le32(b, serialAt)) serialNumber = serial;
+            if (label.empty()) label = FatLabel(b, labelAt);
+            if (totalSectors == 0) {
+                totalSectors = le32(b, boot::kLargeSectors);
+                if (totalSectors == 0) totalSectors = le16(b, boot::kSmallSectors);
+                if (totalSectors == 0)
+                    EventLog().LogError("boot_fat16->BPB.Large_Sectors == 0 && boot_fat16->BPB.Small_Sectors == 0");
+            }
+        };
+        if (IsFat1216Family(typeCode)) {
+            fatFields(boot::kFat16Serial, boot::kFat16Label);
+        } else if (IsFat32Family(typeCode)) {
+            fatFields(boot::kFat32Serial, boot::kFat32Label);
+        } else if (typeCode == 7 || typeCode == 135) {
+            // A serial whose high half is 0 is not taken.
+            if (uint32_t high = le32(b, boot::kNtfsSerialHigh)) {
+                serialNumberHigh = high;
+                serialNumber = le32(b, boot::kNtfsSerialLow);
+            }
+        } else if (typeCode == 0) {
+            ScanPartitionTable(0);
+        }
+        if (totalBytes == 0 && totalSectors != 0) totalBytes = totalSectors * kSectorSize;
+        if (totalClusters == 0 && totalSectors != 0 && sectorsPerCluster != 0)
+            totalClusters = totalSectors / sectorsPerCluster;
+        bytesPerCluster = sectorsPerCluster * bytesPerSector;
+    } catch (...) {
+        // The descriptor keeps what was filled before the failure.
+    }
+    return 1;
+}
+
+void CVolume::ScanPartitionTable(uint64_t base) {
+    SectorFetch fetch = [this](uint64_t sector, uint8_t* out) {
+        return ReadSectors(out, sector, 1) >= kSectorSize;
+    };
+    PartitionWalk walk = WalkPartitionTable(fetch, base, totalSectors);
+    if (walk.damagedChain)
+        EventLog().LogError("Damaged extended partition chain on [%s] at sector %llu, the rest of the chain is skipped",
+                            DisplayName().c_str(), (unsigned long long)walk.damagedAt);
+    for (const PartitionEntry& entry : walk.entries) {
+        bool listed = false;
+        for (const CVolume* child : Children()) {
+            if (child->layout.partitionCount == 0) continue;
+            if (child->layout.entries[0].startingOffset / kSectorSize == entry.sector) listed = true;
+        }
+        if (listed) continue;
+        FoundObject report;
+        report.start = entry.sector * kSectorSize;
+        report.parent = Id();
+        report.type = int16_t(entry.type);
+        Computer().AddFoundVolume(report);
+    }
+}
 
 }  // namespace vx

@@ -2,12 +2,45 @@
 
 #include <sys/stat.h>
 
-#include "device/Volume.h"
+#include <climits>
+#include <cstdlib>
+
+#include "common/Notifier.h"
+#include "common/Strings.h"
+#include "fs/FoundObject.h"
 #include "platform/Sysfs.h"
+#include "settings/EventLog.h"
 
 namespace vx {
 
-CLocalComputer::CLocalComputer() = default;
+namespace {
+
+// Normalised type code and log line of a reported partition type.
+struct FoundFamily {
+    uint32_t code;
+    const char* line;
+};
+
+FoundFamily FamilyOf(int type) {
+    switch (type) {
+        case 1: case 17: return {1, "Found FAT12 volume at: %llu"};
+        case 4: case 6: case 14: case 20: case 22: case 30: return {4, "Found FAT16 volume at: %llu"};
+        case 11: case 12: case 27: case 28: return {11, "Found FAT32 volume at: %llu"};
+        case 7: return {7, "Found NTFS volume at: %llu"};
+        default: return {0, nullptr};
+    }
+}
+
+}  // namespace
+
+CLocalComputer::CLocalComputer()
+    : computerNode_(VolumeKind::ComputerNode, 0), recycleBinNode_(VolumeKind::RecycleBinNode, 0), volumes_(*this) {
+    computerNode_.SetId(object_id::Computer);
+    computerNode_.rootRecord.parent = object_id::Computer;
+    recycleBinNode_.SetId(object_id::RecycleBin);
+    recycleBinNode_.rootRecord.parent = object_id::Computer;
+}
+
 CLocalComputer::~CLocalComputer() = default;
 
 std::unique_ptr<CVolume> CLocalComputer::OpenSource(const std::string& path) {
@@ -24,6 +57,13 @@ std::unique_ptr<CVolume> CLocalComputer::OpenSource(const std::string& path) {
         volume->description = info.description.empty() ? info.kernelName : info.description;
         volume->deviceNumber.disk = int64_t(info.disk);
         volume->deviceNumber.partitionNumber = info.partitionNumber;
+        if (info.isPartition) {
+            PartitionInformation& p = volume->layout.entries[0];
+            p.startingOffset = info.startSector * kSectorSize;
+            p.partitionLength = info.sizeSectors * kSectorSize;
+            p.partitionNumber = uint32_t(info.partitionNumber);
+            volume->layout.partitionCount = 1;
+        }
     } else {
         return nullptr;
     }
@@ -37,6 +77,66 @@ std::unique_ptr<CVolume> CLocalComputer::OpenSource(const std::string& path) {
         volume->state = VolumeState::Ready;
     }
     return volume;
+}
+
+CVolume* CLocalComputer::FindVolume(int32_t id) const {
+    std::vector<CVolume*> all = volumes_.Snapshot();
+    for (auto it = all.rbegin(); it != all.rend(); ++it)
+        if ((*it)->Id() == id) return *it;
+    return nullptr;
+}
+
+CVolume* CLocalComputer::AddFoundVolume(const FoundObject& report) {
+    CVolume* reporter = FindVolume(report.parent);
+    if (!reporter) return nullptr;
+    if (reporter->kind == VolumeKind::Physical) {
+        for (CVolume* v : volumes_.Snapshot()) {
+            if (v->rootRecord.parent != reporter->Id() || v == reporter || v->layout.partitionCount == 0) continue;
+            if (v->layout.entries[0].startingOffset == report.start) {
+                v->rootRecord.flags |= object_flag::SeenAgain;
+                return nullptr;
+            }
+        }
+    }
+    if ((reporter->kind == VolumeKind::Logical || reporter->kind == VolumeKind::Image) && report.start == 0) {
+        reporter->rootRecord.flags |= object_flag::SeenAgain;
+        return nullptr;
+    }
+
+    auto volume = std::make_unique<CVolume>(VolumeKind::Found, kDriveFound);
+    FoundFamily family = FamilyOf(report.type);
+    volume->typeCode = family.code;
+    if (family.line) EventLog().LogText(Format(family.line, (unsigned long long)report.start));
+    // Reads go to the top device, so the offset is kept from its start.
+    volume->startOffset = reporter->startOffset + report.start;
+    volume->totalBytes = reporter->totalBytes > report.start ? reporter->totalBytes - report.start : 0;
+    volume->rootRecord.parent = reporter->Id();
+    volume->rootRecord.start = report.start;
+    volume->rootRecord.type = report.type;
+    volume->rootRecord.flags = object_flag::Embedded;
+    volume->parent = reporter;
+    volume->SetId(NextId());
+    reporter->AddChild(volume.get());
+    volume->ParseBootSector();
+    CVolume* added = volumes_.Append(std::move(volume));
+    reporter->collection.Add(&added->rootRecord, true);
+    Notifier().OnVolumeAdded(added, reporter);
+    return added;
+}
+
+CVolume* CLocalComputer::LoadImage(const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    char resolved[PATH_MAX];
+    std::string full = ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+    auto volume = std::make_unique<CVolume>(VolumeKind::Image, kDriveImage);
+    volume->devicePath = full;
+    if (!volume->OpenDrive()) return nullptr;
+    volume->SetId(NextId());
+    volume->state = VolumeState::Ready;
+    CVolume* added = volumes_.Append(std::move(volume));
+    added->ParseBootSector();
+    return added;
 }
 
 CLocalComputer& Computer() {

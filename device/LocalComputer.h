@@ -1,19 +1,25 @@
 #pragma once
-// CLocalComputer: the computer object. It hands out volume ids and owns the
-// drive list.
+// CLocalComputer: the computer object. It hands out volume ids, owns the
+// drive list with its two tree nodes, turns partition reports into Found
+// volumes and loads drive images.
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "device/Volume.h"
+#include "device/VolumesList.h"
+
 namespace vx {
 
-class CVolume;
+struct FoundObject;
 
 class CLocalComputer {
 public:
     CLocalComputer();
     ~CLocalComputer();
+    CLocalComputer(const CLocalComputer&) = delete;
+    CLocalComputer& operator=(const CLocalComputer&) = delete;
 
     // Volume ids: a counter that starts at -30 and is decremented before each
     // use, so the first id is -31.
@@ -25,8 +31,29 @@ public:
     // neither a file nor a block device.
     std::unique_ptr<CVolume> OpenSource(const std::string& path);
 
+    // A partition or boot sector reported inside a volume (start: byte offset
+    // inside the reporting volume, parent: its id, type: the partition type
+    // byte or boot-sector format). Marks the volume it already is, or adds a
+    // new Found child volume and returns it; null otherwise.
+    CVolume* AddFoundVolume(const FoundObject& report);
+
+    // Opens a raw image file read-only and appends it as an Image volume with
+    // its boot sector parsed. Null when the file cannot be opened.
+    CVolume* LoadImage(const std::string& path);
+
+    // The last volume in the list with this id, or null.
+    CVolume* FindVolume(int32_t id) const;
+
+    CVolumesList& Volumes() { return volumes_; }
+    CVolume& ComputerNode() { return computerNode_; }
+    CVolume& RecycleBinNode() { return recycleBinNode_; }
+
 private:
     std::atomic<int32_t> idCounter_{-30};
+    CVolume computerNode_;
+    CVolume recycleBinNode_;
+    // Declared last: destroyed first, while the nodes still exist.
+    CVolumesList volumes_;
 };
 
 // The computer object of the process.

@@ -50,6 +50,21 @@ std::shared_ptr<ISectorReader> CVolume::Reader() const {
     return reader_;
 }
 
+std::vector<CVolume*> CVolume::Children() const {
+    std::lock_guard lock(childrenMutex_);
+    return children;
+}
+
+void CVolume::AddChild(CVolume* child) {
+    std::lock_guard lock(childrenMutex_);
+    children.push_back(child);
+}
+
+void CVolume::SetChildren(std::vector<CVolume*> list) {
+    std::lock_guard lock(childrenMutex_);
+    children = std::move(list);
+}
+
 bool CVolume::IsOpen() const { return Reader() != nullptr; }
 
 std::shared_ptr<ISectorReader> CVolume::EnsureReader() {

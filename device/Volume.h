@@ -25,6 +25,8 @@ namespace vx {
 class CFileSystem;
 
 inline constexpr uint32_t kSectorSize = 512;
+// ParseBootSector's result when sector 0 cannot be read.
+inline constexpr int kBootSectorUnreadable = 0;
 
 enum class VolumeKind : uint32_t {
     Physical = 1,
@@ -97,9 +99,16 @@ public:
     uint32_t ReadBootSector();
 
     // Boot sectors and partition tables (BootSector.cpp).
-    void ParseBootSector();
-    uint32_t DetectFileSystem(const uint8_t* buffer);
+    // Reads sectors 0 and 1 and fills the type code, cluster geometry, label,
+    // serial and the sizes still 0. A volume holding no file system has its
+    // partition table walked; every partition becomes a Found child through
+    // the computer's AddFoundVolume. 1, or kBootSectorUnreadable.
+    int ParseBootSector();
+    // The file system a boot sector names: 7 NTFS, 11 FAT32, 4 FAT16, 1 FAT12, 0 none.
+    static uint32_t DetectFileSystem(const uint8_t* buffer);
     void SetFileSystemName(uint32_t code);
+    // Walks the partition table at sector `base` of this volume and reports
+    // every partition not already listed as a child.
     void ScanPartitionTable(uint64_t base);
 
     // Fills the descriptor from the device (DriveQuery.cpp).
@@ -120,7 +129,11 @@ public:
     CBitArray clusterBitmap;
     FoundObject rootRecord;   // this volume's node in the found-object tree
     CVolume* parent;          // points to itself when there is none
-    std::vector<CVolume*> children;
+    std::vector<CVolume*> children;  // not owned; change it through AddChild
+    // A copy of the children, safe while another thread adds one.
+    std::vector<CVolume*> Children() const;
+    void AddChild(CVolume* child);
+    void SetChildren(std::vector<CVolume*> list);
 
     uint32_t driveType;
     VolumeKind kind;
@@ -159,6 +172,7 @@ private:
     std::shared_ptr<ISectorReader> EnsureReader();
 
     mutable std::mutex readerMutex_;
+    mutable std::mutex childrenMutex_;
     std::shared_ptr<ISectorReader> reader_;
 };
 
