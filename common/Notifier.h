@@ -36,6 +36,25 @@ enum CollectionChange : int {
     kPlaceholderReplaced = 32,
 };
 
+// The probable-size question: a file found by content whose size is not
+// known. The candidates are in bytes (0 when there is none).
+struct ProbableSizeQuestion {
+    std::string typeName;
+    uint64_t typicalSize = 0;       // the type's typical size
+    uint64_t nextAnyDistance = 0;   // distance to the next file of any type
+    uint64_t nextSameDistance = 0;  // distance to the next file of the same type
+};
+
+// Buttons of the answer, in the dialog's result numbers.
+enum ProbableSizeButton : int { kSizeOk = 1, kSizeCancel = 2, kSizeSkip = 5 };
+
+struct ProbableSizeAnswer {
+    int button = kSizeOk;
+    uint32_t rule = 1;        // SizeRule 1..4
+    uint32_t scope = 0;       // 0 this file only, 1 all files of this type, 2 all files of any type
+    uint64_t customSize = 0;  // bytes, for rule 4
+};
+
 class INotifier {
 public:
     virtual ~INotifier() = default;
@@ -54,6 +73,20 @@ public:
     // Questions. The defaults answer as an unattended run would.
     // "Do you want to stop the analysis?" and the like: true means yes.
     virtual bool Confirm(int questionId, const std::string& text) { return true; }
+    // The probable-size dialog for `object` of `volume`; the default is the
+    // dialog's own preset: OK, typical size of the type, this file only.
+    virtual ProbableSizeAnswer AskProbableSize(CVolume* volume, const FoundObject& object,
+                                               const ProbableSizeQuestion& question) {
+        return {};
+    }
+    // The destination lies on the source: `text` explains; a receiver may put
+    // another folder into `folder` and return true. The default gives up.
+    virtual bool AskOtherDestination(const std::string& text, std::string& folder) { return false; }
+    // A recovered file would replace the existing file `path`: true replaces
+    // it, false writes the new file under a free name beside it.
+    virtual bool ConfirmOverwrite(const std::string& path) { return false; }
+    // A plain error the user must see (a message box in the GUI).
+    virtual void ShowError(const std::string& caption, const std::string& text) {}
 };
 
 // The process-wide receiver. Never null: without one set, calls go to a
