@@ -1,5 +1,6 @@
 #include "recovery/RecoverList.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "fs/FoundObjectList.h"
@@ -18,8 +19,14 @@ void AppendFilesBelow(const CFoundObjectList& collection, const FoundObject& fol
         size_t next = 0;
     };
     std::unordered_set<const FoundObject*> visited{&folder};
+    // The collection lists children most recently added first; recovery
+    // goes in the order the analysis found them.
+    auto children = [&](int32_t id, std::vector<FoundObject*>& list) {
+        collection.ChildrenOf(id, list);
+        std::reverse(list.begin(), list.end());
+    };
     std::vector<Level> stack(1);
-    collection.ChildrenOf(folder.id, stack.back().children);
+    children(folder.id, stack.back().children);
     while (!stack.empty()) {
         Level& level = stack.back();
         if (level.next == level.children.size()) {
@@ -33,7 +40,7 @@ void AppendFilesBelow(const CFoundObjectList& collection, const FoundObject& fol
             continue;
         }
         Level below;
-        collection.ChildrenOf(child->id, below.children);
+        children(child->id, below.children);
         stack.push_back(std::move(below));
     }
 }

@@ -332,16 +332,6 @@ int CRecoveryJob::OpenRelative(const std::vector<std::string>& parts, const std:
 // The folder below the root where the object goes, opened. For a folder
 // object, its own directory.
 int CRecoveryJob::FolderFor(const FoundObject& object, std::string& relative, std::string& sourcePath) {
-    auto source = sourcePathCache_.find(object.parent);
-    if (source == sourcePathCache_.end())
-        source = sourcePathCache_.emplace(object.parent, volume_ ? volume_->ObjectFolderPath(object) : "/").first;
-    sourcePath = source->second;
-
-    const bool keepStructure = Settings().Flag(settings_offset::KeepFolderStructure);
-    if (!keepStructure) {
-        relative.clear();
-        return rootFd_;
-    }
     auto cached = pathCache_.find(object.parent);
     if (cached == pathCache_.end()) {
         std::vector<std::string> parts;
@@ -363,6 +353,22 @@ int CRecoveryJob::FolderFor(const FoundObject& object, std::string& relative, st
             std::reverse(records.begin(), records.end());
         }
         cached = pathCache_.emplace(object.parent, std::make_pair(std::move(parts), std::move(records))).first;
+    }
+    auto source = sourcePathCache_.find(object.parent);
+    if (source == sourcePathCache_.end()) {
+        // The volume's own prefix ("sdb1:/"), then the names as the source has them.
+        FoundObject rootLike;
+        if (volume_) rootLike.id = volume_->collection.rootId;
+        std::string path = volume_ ? volume_->ObjectFolderPath(rootLike) : "/";
+        for (const FoundObject* record : cached->second.second)
+            path += std::string(record->name ? record->name : "") + "/";
+        source = sourcePathCache_.emplace(object.parent, std::move(path)).first;
+    }
+    sourcePath = source->second;
+
+    if (!Settings().Flag(settings_offset::KeepFolderStructure)) {
+        relative.clear();
+        return rootFd_;
     }
     std::vector<std::string> parts = cached->second.first;
     std::vector<const FoundObject*> records = cached->second.second;
