@@ -1,0 +1,214 @@
+#include "signatures/FastMatcher.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <map>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vx {
+
+namespace {
+
+struct Anchor {
+    int64_t offset;
+    uint8_t byte;
+};
+
+// The byte a condition pins at a fixed offset whenever it holds.
+bool AnchorOf(const SignatureCondition& c, Anchor& a) {
+    switch (c.kind) {
+        case CondByte:
+        case CondWord:
+        case CondDword:
+        case CondQword:
+            a = {c.offset, c.data[0]};
+            return true;
+        case CondBytes:
+            if (c.length == 0) return false;
+            a = {c.offset, c.data[0]};
+            return true;
+        case CondMasked: {
+            const size_t half = c.data.size() / 2;
+            for (size_t j = 0; j < c.length; ++j)
+                if (c.data[half + j] != 0) {
+                    a = {int64_t(c.offset) + int64_t(j), c.data[j]};
+                    return true;
+                }
+            return false;
+        }
+        default: return false;
+    }
+}
+
+inline bool ByteEq(uint8_t x, uint8_t d, uint8_t fold) { return (x | fold) == (d | fold); }
+
+bool RestEqual(const uint8_t* p, const uint8_t* d, size_t from, size_t len, uint8_t fold) {
+    for (size_t j = from; j < len; ++j)
+        if (!ByteEq(p[j], d[j], fold)) return false;
+    return true;
+}
+
+// CondFind / CondFindNoCase with the same result as SignatureCondition::Holds:
+// some window start i in [0, 512 - length), lying wholly inside the buffer,
+// holds the data. Candidate starts are picked by the first two bytes, sixteen
+// starts at a time.
+bool FastFind(const SignatureCondition& c, ByteSpan buffer, size_t position) {
+    const size_t len = c.length;
+    if (len == 0 || len >= 512) return c.Holds(buffer, position);
+    const uint8_t fold = c.kind == CondFindNoCase ? 0x20 : 0x00;
+    const int64_t base = int64_t(position) + c.offset;
+    const int64_t size = int64_t(buffer.size());
+    // Window starts, as buffer indices: [lo, hi).
+    int64_t lo = std::max<int64_t>(base, 0);
+    int64_t hi = std::min<int64_t>(base + int64_t(512 - len), size - int64_t(len) + 1);
+    if (lo >= hi) return false;
+    const uint8_t* buf = buffer.data();
+    const uint8_t* d = c.data.data();
+    const uint8_t d0 = d[0] | fold;
+    const uint8_t d1 = len > 1 ? uint8_t(d[1] | fold) : 0;
+    int64_t i = lo;
+#if defined(__SSE2__)
+    const __m128i vfold = _mm_set1_epi8(char(fold));
+    const __m128i v0 = _mm_set1_epi8(char(d0));
+    const __m128i v1 = _mm_set1_epi8(char(d1));
+    // Loads of 16 bytes at i and at i + 1 stay inside the buffer.
+    while (i + 16 <= hi && i + 17 <= size) {
+        __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i)), vfold);
+        __m128i m = _mm_cmpeq_epi8(a, v0);
+        if (len > 1) {
+            __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i + 1)), vfold);
+            m = _mm_and_si128(m, _mm_cmpeq_epi8(b, v1));
+        }
+        unsigned bits = unsigned(_mm_movemask_epi8(m));
+        while (bits) {
+            int k = __builtin_ctz(bits);
+            if (RestEqual(buf + i + k, d, 1, len, fold)) return true;
+            bits &= bits - 1;
+        }
+        i += 16;
+    }
+#endif
+    for (; i < hi; ++i)
+        if ((buf[i] | fold) == d0 && RestEqual(buf + i, d, 1, len, fold)) return true;
+    return false;
+}
+
+bool Holds(const SignatureCondition& c, ByteSpan buffer, size_t position) {
+    if (c.kind == CondFind || c.kind == CondFindNoCase) return FastFind(c, buffer, position);
+    return c.Holds(buffer, position);
+}
+
+}  // namespace
+
+FastMatcher::FastMatcher(std::vector<std::shared_ptr<FileType>> types) : types_(std::move(types)) {
+    struct Entry {
+        uint8_t byte;
+        uint32_t signature;
+    };
+    std::map<int32_t, std::vector<Entry>> byOffset;
+    for (uint32_t f = 0; f < types_.size(); ++f) {
+        for (const FileTypeSignature& sig : types_[f]->signatures) {
+            // A signature with a condition that can never be evaluated never matches.
+            if (std::any_of(sig.conditions.begin(), sig.conditions.end(),
+                            [](const SignatureCondition& c) { return !c.WellFormed(); }))
+                continue;
+            const uint32_t index = uint32_t(signatures_.size());
+            signatures_.push_back({f, uint32_t(conditions_.size()), uint32_t(sig.conditions.size())});
+            conditions_.insert(conditions_.end(), sig.conditions.begin(), sig.conditions.end());
+            Anchor a{};
+            bool anchored = false;
+            for (const SignatureCondition& c : sig.conditions)
+                if (AnchorOf(c, a)) {
+                    anchored = a.offset >= std::numeric_limits<int32_t>::min() &&
+                               a.offset <= std::numeric_limits<int32_t>::max();
+                    break;
+                }
+            if (anchored)
+                byOffset[int32_t(a.offset)].push_back({a.byte, index});
+            else
+                always_.push_back(index);
+        }
+    }
+    for (auto& [offset, entries] : byOffset) {
+        AnchorTable t;
+        t.offset = offset;
+        t.begin.fill(0);
+        for (const Entry& e : entries) ++t.begin[e.byte + 1];
+        for (size_t b = 1; b < t.begin.size(); ++b) t.begin[b] += t.begin[b - 1];
+        t.entries.resize(entries.size());
+        std::array<uint32_t, 257> fill = t.begin;
+        for (const Entry& e : entries) t.entries[fill[e.byte]++] = e.signature;  // ascending within a byte
+        anchors_.push_back(std::move(t));
+    }
+}
+
+FastMatcher::~FastMatcher() = default;
+
+bool FastMatcher::SignatureMatches(const Signature& s, ByteSpan buffer, size_t position) const {
+    for (uint32_t k = 0; k < s.count; ++k)
+        if (!Holds(conditions_[s.first + k], buffer, position)) return false;
+    return true;
+}
+
+template <typename Emit>
+void FastMatcher::Run(ByteSpan buffer, size_t position, Emit&& emit) const {
+    // Candidate signatures: a small stack array, spilling to the heap only for
+    // databases with a great many signatures on one anchor byte.
+    constexpr size_t kInline = 128;
+    uint32_t inlineBuf[kInline];
+    std::vector<uint32_t> spill;
+    uint32_t* cand = inlineBuf;
+    size_t n = 0, cap = kInline;
+    auto push = [&](const uint32_t* from, size_t count) {
+        if (n + count > cap) {
+            if (cand == inlineBuf) spill.assign(inlineBuf, inlineBuf + n);
+            spill.resize(std::max(cap * 2, n + count));
+            cand = spill.data();
+            cap = spill.size();
+        }
+        std::memcpy(cand + n, from, count * sizeof(uint32_t));
+        n += count;
+    };
+    size_t sources = 0;
+    for (const AnchorTable& t : anchors_) {
+        int64_t at = int64_t(position) + t.offset;
+        if (at < 0 || at >= int64_t(buffer.size())) continue;
+        uint8_t b = buffer[size_t(at)];
+        uint32_t from = t.begin[b], to = t.begin[b + 1];
+        if (from == to) continue;
+        push(t.entries.data() + from, to - from);
+        ++sources;
+    }
+    if (!always_.empty()) {
+        push(always_.data(), always_.size());
+        ++sources;
+    }
+    if (sources > 1) std::sort(cand, cand + n);
+    uint32_t lastFormat = std::numeric_limits<uint32_t>::max();
+    for (size_t i = 0; i < n; ++i) {
+        const Signature& s = signatures_[cand[i]];
+        if (s.format == lastFormat) continue;
+        if (SignatureMatches(s, buffer, position)) {
+            lastFormat = s.format;
+            emit(s.format);
+        }
+    }
+}
+
+void FastMatcher::MatchAt(ByteSpan buffer, size_t position, std::vector<int32_t>& out) const {
+    Run(buffer, position, [&](uint32_t f) { out.push_back(types_[f]->Id()); });
+}
+
+void FastMatcher::MatchFormats(ByteSpan buffer, size_t position, std::vector<const FileType*>& out) const {
+    Run(buffer, position, [&](uint32_t f) { out.push_back(types_[f].get()); });
+}
+
+void FastMatcher::MatchIndices(ByteSpan buffer, size_t position, std::vector<uint32_t>& out) const {
+    Run(buffer, position, [&](uint32_t f) { out.push_back(f); });
+}
+
+}  // namespace vx
