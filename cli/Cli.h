@@ -54,5 +54,7 @@ class CliNotifier : public INotifier {};
 
 // Commands: each takes the arguments after its name and returns the exit status.
 int CmdInfo(const Args& args);
+int CmdDrives(const Args& args);
+int CmdImage(const Args& args);
 
 }  // namespace vx::cli

@@ -18,6 +18,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", vx::cli::CmdInfo, "info SOURCE [--json]          describe an image file or a block device"},
+    {"drives", vx::cli::CmdDrives, "drives [--json]               list the disks and partitions of this machine"},
+    {"image", vx::cli::CmdImage, "image SOURCE --to FILE [--overwrite]  copy a source sector by sector into an image file"},
 };
 
 void PrintHelp() {

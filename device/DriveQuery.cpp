@@ -51,7 +51,7 @@ std::string MountedFsType(const CVolume& v, dev_t device) {
 
 void QueryPhysical(CVolume& v) {
     if (!v.OpenDrive()) {
-        v.state = VolumeState::NotReady;
+        v.state = VolumeState::NotReady;  // the sizes sysfs gave stay
         return;
     }
     std::shared_ptr<ISectorReader> reader = v.Reader();
@@ -73,7 +73,7 @@ void QueryPhysical(CVolume& v) {
 
 void QueryLogical(CVolume& v) {
     if (!v.OpenDrive()) {
-        v.state = VolumeState::NotReady;
+        v.state = VolumeState::NotReady;  // the sizes sysfs gave stay
         return;
     }
     std::shared_ptr<ISectorReader> reader = v.Reader();

@@ -33,6 +33,18 @@ const char* VolumeStateText(VolumeState state) {
     return "";
 }
 
+const char* DriveTypeText(uint32_t driveType) {
+    switch (driveType) {
+        case kDriveRemovable: return "Removable";
+        case kDriveFixed: return "Fixed";
+        case kDriveCdRom: return "CD\\DVD";
+        case kDriveImage: return "OS File";
+        case 8: return "Volume Image";
+        case kDriveFound: return "Found";
+        default: return LoadString(str::Unknown);
+    }
+}
+
 CVolume::CVolume(VolumeKind k, uint32_t type) : parent(this), driveType(type), kind(k) {
     rootRecord.flags = object_flag::Embedded;
     rootRecord.volume = this;

@@ -68,6 +68,7 @@ struct DeviceNumber {
 
 const char* VolumeKindText(VolumeKind kind);   // "Physical", "Logical", ...
 const char* VolumeStateText(VolumeState state);
+const char* DriveTypeText(uint32_t driveType);  // "Removable", "Fixed", ...
 
 class CVolume {
 public:

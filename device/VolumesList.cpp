@@ -106,6 +106,11 @@ size_t CVolumesList::Rescan() {
         disk->devicePath = d.devicePath;
         disk->deviceNumber.disk = int64_t(d.device);
         disk->deviceNumber.partitionNumber = 0;
+        // What sysfs tells stands even when the device cannot be opened.
+        disk->totalBytes = d.sizeSectors * kSectorSize;
+        disk->totalSectors = d.sizeSectors;
+        if (!d.vendor.empty() && !d.model.empty()) disk->description = d.vendor + ", " + d.model;
+        else if (!d.model.empty()) disk->description = d.model;
         disk->SetId(computer_.NextId());
         for (const ProbedPartition& p : d.partitions) {
             auto part = std::make_unique<CVolume>(VolumeKind::Logical, disk->driveType);
@@ -119,6 +124,8 @@ size_t CVolumesList::Rescan() {
             info.partitionNumber = uint32_t(p.number);
             part->layout.partitionCount = 1;
             part->layout.signature = 0;
+            part->totalBytes = info.partitionLength;
+            part->totalSectors = p.sizeSectors;
             part->SetId(computer_.NextId());
             part->parent = disk.get();
             part->rootRecord.parent = disk->Id();

@@ -72,24 +72,27 @@ std::vector<MountEntry> ReadMountInfo(const std::string& path) {
     return ParseMountInfo(text.str());
 }
 
-bool FindMount(dev_t device, MountEntry& out) {
+namespace {
+
+template <typename Match>
+bool FindMountWhere(Match match, MountEntry& out) {
     bool found = false;
     for (const MountEntry& e : ReadMountInfo()) {
-        if (e.device != device) continue;
+        if (!match(e)) continue;
         if (!found || Better(e, out)) out = e;
         found = true;
     }
     return found;
 }
 
+}  // namespace
+
+bool FindMount(dev_t device, MountEntry& out) {
+    return FindMountWhere([&](const MountEntry& e) { return e.device == device; }, out);
+}
+
 bool FindMountBySource(const std::string& devicePath, MountEntry& out) {
-    bool found = false;
-    for (const MountEntry& e : ReadMountInfo()) {
-        if (e.source != devicePath) continue;
-        if (!found || Better(e, out)) out = e;
-        found = true;
-    }
-    return found;
+    return FindMountWhere([&](const MountEntry& e) { return e.source == devicePath; }, out);
 }
 
 bool QuerySpace(const std::string& mountPoint, SpaceInfo& out) {
