@@ -56,5 +56,7 @@ class CliNotifier : public INotifier {};
 int CmdInfo(const Args& args);
 int CmdDrives(const Args& args);
 int CmdImage(const Args& args);
+int CmdTypes(const Args& args);
+int CmdAddsig(const Args& args);
 
 }  // namespace vx::cli

@@ -20,6 +20,8 @@ const Command kCommands[] = {
     {"info", vx::cli::CmdInfo, "info SOURCE [--json]          describe an image file or a block device"},
     {"drives", vx::cli::CmdDrives, "drives [--json]               list the disks and partitions of this machine"},
     {"image", vx::cli::CmdImage, "image SOURCE --to FILE [--overwrite]  copy a source sector by sector into an image file"},
+    {"types", vx::cli::CmdTypes, "types [--json]                list the file formats of the database"},
+    {"addsig", vx::cli::CmdAddsig, "addsig FILE                   add a signature file to the database"},
 };
 
 void PrintHelp() {

@@ -87,6 +87,8 @@ public:
     virtual bool ConfirmOverwrite(const std::string& path) { return false; }
     // A plain error the user must see (a message box in the GUI).
     virtual void ShowError(const std::string& caption, const std::string& text) {}
+    // A plain notice with an OK button ("Signature file '...' added!").
+    virtual void ShowMessage(const std::string& caption, const std::string& text) {}
 };
 
 // The process-wide receiver. Never null: without one set, calls go to a
