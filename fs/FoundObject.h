@@ -58,6 +58,8 @@ struct FoundObject {
     bool IsDeleted() const { return Is(object_flag::Deleted); }
     bool IsFoundByContent() const { return Is(object_flag::FoundByContent); }
     bool SizeKnown() const { return size != kSizeUnknown; }
+    // A volume's own node: its name slot holds the volume, not a name.
+    bool IsVolumeNode() const { return Is(object_flag::Embedded) && !IsFolder(); }
 };
 
 }  // namespace vx
