@@ -26,6 +26,17 @@ void LogPhaseTime(int64_t elapsedMs) {
     EventLog().LogResource(str::AnalyzeTime, int(elapsed / 60000), int((elapsed / 1000) % 60));
 }
 
+// Counts an object a phase delivered and logs a file's name when asked to.
+void Count(const FoundObject* added, bool folder, std::atomic<uint32_t>& folders, std::atomic<uint32_t>& files) {
+    if (folder) {
+        ++folders;
+        return;
+    }
+    ++files;
+    if (added && added->name && Settings().Flag(settings_offset::LogFoundFiles))
+        EventLog().LogResource(str::FoundFile, added->name);
+}
+
 }  // namespace
 
 AnalyserChoice ChooseAnalyser(CVolume& volume) {
@@ -52,13 +63,7 @@ AnalyserChoice ChooseAnalyser(CVolume& volume) {
 FoundObject* OnFileSystemObject(CVolume& volume, const FoundObject& record) {
     try {
         FoundObject* added = volume.collection.AddFromFileSystem(record);
-        if (record.IsFolder()) {
-            ++volume.fsFoldersFound;
-        } else {
-            ++volume.fsFilesFound;
-            if (added && added->name && Settings().Flag(settings_offset::LogFoundFiles))
-                EventLog().LogResource(str::FoundFile, added->name);
-        }
+        Count(added, record.IsFolder(), volume.fsFoldersFound, volume.fsFilesFound);
         return added;
     } catch (...) {
         return nullptr;
@@ -81,13 +86,7 @@ FoundObject* OnScanFound(CVolume& volume, const FoundObject& record) {
         // (below 30) are never lost files.
         if (volume.searchOnly || record.type < 30) return nullptr;
         FoundObject* added = volume.collection.AddLost(record);
-        if (record.IsFolder()) {
-            ++volume.sectorFoldersFound;
-        } else {
-            ++volume.sectorFilesFound;
-            if (added && added->name && Settings().Flag(settings_offset::LogFoundFiles))
-                EventLog().LogResource(str::FoundFile, added->name);
-        }
+        Count(added, record.IsFolder(), volume.sectorFoldersFound, volume.sectorFilesFound);
         return added;
     } catch (...) {
         return nullptr;

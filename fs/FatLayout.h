@@ -1,22 +1,10 @@
 #pragma once
-// On-disk layout of a FAT volume: the parameter block fields the analyser
-// reads, the directory entry and the long-name entry. All little-endian.
+// On-disk layout of FAT directories: the directory entry and the long-name
+// entry. All little-endian. The boot sector is in device/BootSectorLayout.h.
 #include <cstddef>
 #include <cstdint>
 
 namespace vx::fat {
-
-// Boot sector.
-inline constexpr size_t kBytesPerSector = 11;   // 16-bit
-inline constexpr size_t kSectorsPerCluster = 13;
-inline constexpr size_t kReservedSectors = 14;  // 16-bit
-inline constexpr size_t kNumberOfFats = 16;
-inline constexpr size_t kRootEntryCount = 17;   // 16-bit
-inline constexpr size_t kTotalSectors16 = 19;   // 16-bit
-inline constexpr size_t kSectorsPerFat16 = 22;  // 16-bit
-inline constexpr size_t kTotalSectors32 = 32;   // 32-bit
-inline constexpr size_t kSectorsPerFat32 = 36;  // 32-bit
-inline constexpr size_t kRootCluster = 44;      // 32-bit
 
 // Directory entry (32 bytes).
 inline constexpr size_t kEntrySize = 32;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "device/BootSectorLayout.h"
 #include "device/Volume.h"
 #include "fs/AnalysisState.h"
 #include "fs/FatLayout.h"
@@ -28,12 +29,12 @@ CFileSystem_FAT::~CFileSystem_FAT() = default;
 
 int CFileSystem_FAT::SetupParameters() {
     ByteSpan b(volume_->bootBuffer.data(), kSectorSize);
-    const uint32_t bytesPerSector = le16(b, fat::kBytesPerSector);
-    sectorsPerCluster_ = le8(b, fat::kSectorsPerCluster);
-    rootEntryCount_ = le16(b, fat::kRootEntryCount);
-    numberOfFats_ = le8(b, fat::kNumberOfFats);
-    reservedSectors_ = le16(b, fat::kReservedSectors);
-    sectorsPerFat_ = family_ == Family::Fat32 ? le32(b, fat::kSectorsPerFat32) : le16(b, fat::kSectorsPerFat16);
+    const uint32_t bytesPerSector = le16(b, boot::kBytesPerSector);
+    sectorsPerCluster_ = le8(b, boot::kSectorsPerCluster);
+    rootEntryCount_ = le16(b, boot::kRootEntries);
+    numberOfFats_ = le8(b, boot::kNumberOfFats);
+    reservedSectors_ = le16(b, boot::kReservedSectors);
+    sectorsPerFat_ = family_ == Family::Fat32 ? le32(b, boot::kSectorsPerFat32) : le16(b, boot::kSectorsPerFat16);
 
     if (bytesPerSector < 512 || bytesPerSector > 4096 || !IsPowerOfTwo(bytesPerSector)) {
         EventLog().LogError("FAT boot sector: %u bytes per sector is not supported", bytesPerSector);
@@ -56,8 +57,8 @@ int CFileSystem_FAT::SetupParameters() {
 
     // The volume ends where the parameter block says, or where the source
     // ends when that comes first.
-    uint64_t total = le16(b, fat::kTotalSectors16);
-    if (total == 0) total = le32(b, fat::kTotalSectors32);
+    uint64_t total = le16(b, boot::kSmallSectors);
+    if (total == 0) total = le32(b, boot::kLargeSectors);
     volumeSectors_ = total * sectorScale_;
     uint64_t sourceSectors = volume_->totalSectors;
     if (sourceSectors == 0)
@@ -74,7 +75,7 @@ int CFileSystem_FAT::SetupParameters() {
     }
     fatSize_ = uint32_t(fatBytes);
     rootDirectorySector_ = reservedSectors_ + numberOfFats_ * sectorsPerFat_;
-    if (family_ == Family::Fat32) rootCluster_ = le32(b, fat::kRootCluster);
+    if (family_ == Family::Fat32) rootCluster_ = le32(b, boot::kRootCluster);
     // Root directory sectors rounded up, as every FAT implementation counts them.
     const uint64_t rootSectors = (uint64_t(rootEntryCount_) * fat::kEntrySize + bytesPerSector - 1) / bytesPerSector;
     firstDataSector_ = (uint64_t(rootDirectorySector_) + rootSectors) * sectorScale_;
