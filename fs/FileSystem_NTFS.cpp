@@ -1,0 +1,281 @@
+#include "fs/FileSystem_NTFS.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "device/Volume.h"
+#include "fs/NtfsLayout.h"
+#include "settings/EventLog.h"
+
+namespace vx {
+
+namespace {
+
+// The MFT is read in pieces of this size, whole records each.
+constexpr uint64_t kMftBatch = 1 << 20;
+constexpr uint32_t kMaxClusterSize = 2u << 20;
+// Type of a file record found by content (the sector scan's MFT record format).
+constexpr int16_t kTypeMftRecord = 24;
+
+bool PowerOfTwo(uint64_t v) { return v && (v & (v - 1)) == 0; }
+
+bool ValidRecordSize(uint64_t size) {
+    return PowerOfTwo(size) && size >= ntfs::record::MinSize && size <= ntfs::record::MaxSize;
+}
+
+}  // namespace
+
+CFileSystem_NTFS::CFileSystem_NTFS(CVolume* volume) : CFileSystem(volume) {}
+
+CFileSystem_NTFS::~CFileSystem_NTFS() {
+    if (volume_) volume_->Close();
+}
+
+std::shared_ptr<const CMftRecord> CFileSystem_NTFS::Mft() const {
+    std::lock_guard lock(mftMutex_);
+    return mft_;
+}
+
+uint32_t CFileSystem_NTFS::ReadBytes(uint64_t position, uint32_t count, uint8_t* out) const {
+    if (count == 0) return 0;
+    const uint64_t first = position / kSectorSize;
+    const uint64_t skip = position % kSectorSize;
+    const uint64_t sectors = (skip + count + kSectorSize - 1) / kSectorSize;
+    if (skip == 0 && count % kSectorSize == 0) return std::min(volume_->ReadSectors(out, first, sectors), count);
+    std::vector<uint8_t> buffer(sectors * kSectorSize);
+    const uint32_t got = volume_->ReadSectors(buffer.data(), first, sectors);
+    if (got <= skip) return 0;
+    const uint32_t n = uint32_t(std::min<uint64_t>(count, got - skip));
+    std::memcpy(out, buffer.data() + skip, n);
+    return n;
+}
+
+uint32_t CFileSystem_NTFS::ReadCluster(int64_t cluster, uint8_t* buffer) const {
+    if (cluster < 0) return 0;
+    return ReadBytes(uint64_t(cluster) * bytesPerCluster_, bytesPerCluster_, buffer);
+}
+
+// The geometry comes from the boot sector itself: its bytes per sector may be
+// 4096, and cluster sizes above 64 KiB are stored as a negative power of two.
+int CFileSystem_NTFS::ReadLayout() {
+    volume_->OpenDrive();
+    volume_->ParseBootSector();
+    ByteSpan boot(volume_->bootBuffer);
+    auto isNtfs = [&] { return std::memcmp(boot.data() + 3, "NTFS    ", 8) == 0; };
+    if (!isNtfs() && (volume_->ReadBootSector() == 0 || !isNtfs())) return 0;
+    const uint32_t bps = le16(boot, ntfs::boot::BytesPerSector);
+    bytesPerSector_ = PowerOfTwo(bps) && bps >= 256 && bps <= 4096 ? bps : kSectorSize;
+    const uint32_t code = le8(boot, ntfs::boot::SectorsPerCluster);
+    uint64_t spc = code <= 0x80 ? code : (256 - code <= 20 ? uint64_t(1) << (256 - code) : 0);
+    if (spc == 0) spc = volume_->sectorsPerCluster;
+    if (!PowerOfTwo(spc) || spc * bytesPerSector_ > kMaxClusterSize) return 0;
+    bytesPerCluster_ = uint32_t(spc * bytesPerSector_);
+    totalClusters_ = le64(boot, ntfs::boot::TotalSectors) / spc;
+    if (totalClusters_ == 0) totalClusters_ = volume_->totalBytes / bytesPerCluster_;
+    mftCluster_ = le64(boot, ntfs::boot::MftCluster);
+    const int8_t perRecord = int8_t(le8(boot, ntfs::boot::ClustersPerRecord));
+    uint64_t size = perRecord < 0 ? (-perRecord < 20 ? uint64_t(1) << -perRecord : 0)
+                                  : uint64_t(perRecord) * bytesPerCluster_;
+    recordSize_ = ValidRecordSize(size) ? uint32_t(size) : 1024;
+    return 1;
+}
+
+int CFileSystem_NTFS::LoadMft() {
+    if (totalClusters_ && mftCluster_ >= totalClusters_) return 0;
+    const uint64_t position = mftCluster_ * bytesPerCluster_;
+    std::vector<uint8_t> image(recordSize_);
+    if (ReadBytes(position, recordSize_, image.data()) != recordSize_) return 0;
+    if (le32(image, 0) != ntfs::record::Magic) return 0;
+    // Record 0 states the record size the volume really uses.
+    const uint32_t allocated = le32(image, ntfs::record::BytesAllocated);
+    if (ValidRecordSize(allocated) && allocated != recordSize_) {
+        recordSize_ = allocated;
+        image.assign(recordSize_, 0);
+        if (ReadBytes(position, recordSize_, image.data()) != recordSize_) return 0;
+    }
+    auto base = std::make_shared<CMftRecord>(this, image, ntfs::kMftRecord);
+    if (base->Damaged() || !base->HasData()) return 0;
+    {
+        std::lock_guard lock(mftMutex_);
+        mft_ = base;
+    }
+    // An MFT in many fragments continues its run list in extension records,
+    // which the base runs reach.
+    if (base->HasAttributeList()) {
+        auto full = std::make_shared<CMftRecord>(*base);
+        full->LoadAttributeList();
+        std::lock_guard lock(mftMutex_);
+        mft_ = full;
+    }
+    uint64_t count = uint64_t(Mft()->DataSize()) / recordSize_;
+    if (totalClusters_) count = std::min(count, totalClusters_ * bytesPerCluster_ / recordSize_);
+    recordCount_ = std::min<uint64_t>(count, uint64_t(INT32_MAX) + 1);
+    return 1;
+}
+
+int CFileSystem_NTFS::LoadClusterBitmap() {
+    EventLog().LogText("Loading clusters bitmap start");
+    std::vector<uint8_t> image(recordSize_);
+    if (ReadRecord(ntfs::kBitmapRecord, image.data()) == 0 || le32(image, 0) != ntfs::record::Magic) return 0;
+    CMftRecord bitmap(this, image, ntfs::kBitmapRecord);
+    if (bitmap.HasAttributeList()) bitmap.LoadAttributeList();
+    // One bit per cluster, kept in 8-byte words: a larger size is damage.
+    uint64_t bytes = uint64_t(bitmap.DataSize());
+    if (totalClusters_) bytes = std::min(bytes, (totalClusters_ + 63) / 64 * 8);
+    bytes = std::min<uint64_t>(bytes, UINT32_MAX);
+    volume_->clusterBitmap.SetSize(bytes * 8, false);
+    if (bytes) bitmap.ReadData(0, int64_t(bytes), volume_->clusterBitmap.Data());
+    EventLog().LogText("Loading clusters bitmap complete");
+    return 1;
+}
+
+uint32_t CFileSystem_NTFS::ReadRecord(int32_t n, uint8_t* image) const {
+    try {
+        std::shared_ptr<const CMftRecord> mft = Mft();
+        if (!mft || n < 0) return 0;
+        const uint32_t got = mft->ReadData(int64_t(n) * recordSize_, recordSize_, image);
+        if (got != recordSize_) return 0;
+        ByteSpan record(image, recordSize_);
+        if (le32(record, ntfs::record::OwnNumber) != uint32_t(n) && le32(record, 0) != ntfs::record::Magic) return 0;
+        return got;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool CFileSystem_NTFS::KeepRunning() const { return true; }
+
+void CFileSystem_NTFS::SetProgress(uint64_t) const {}
+
+void CFileSystem_NTFS::Report(const FoundObject& object) {
+    if (objectSink) {
+        objectSink(object);
+        return;
+    }
+    auto* record = new FoundObject(object);
+    record->name = volume_->collection.OwnName(object.name ? object.name : "");
+    volume_->collection.Add(record, true);
+}
+
+void CFileSystem_NTFS::ProcessRecord(int64_t n, ByteSpan image) {
+    if (le32(image, 0) != ntfs::record::Magic) return;
+    if (scratch_->SetImage(image, n) == 0) {
+        if (scratch_->Damaged()) ++damaged_;
+        return;
+    }
+    // Extension records carry no names; their base record reports the file.
+    if (le64(scratch_->Image(), ntfs::record::BaseRecord) & ntfs::kRecordReferenceMask) return;
+    FoundObject& t = template_;
+    t = FoundObject();
+    t.size = kSizeUnknown;
+    templateName_.clear();
+    t.id = int32_t(n);
+    const uint16_t flags = scratch_->HeaderFlags();
+    if (!(flags & ntfs::record::FlagInUse)) t.flags |= object_flag::Deleted;
+    if (flags & ntfs::record::FlagDirectory) t.flags |= object_flag::Folder;
+    // A file whose data attribute moved wholly into extension records.
+    if (!t.IsFolder() && !scratch_->HasData() && scratch_->HasAttributeList()) scratch_->LoadAttributeList();
+    if (!scratch_->FillObject(t, templateName_)) return;
+    if (!scratch_->Runs().empty()) t.cluster = uint64_t(std::max<int64_t>(scratch_->Runs().front().cluster, 0));
+    t.start = t.cluster * bytesPerCluster_;
+    t.name = templateName_.c_str();
+    if (t.id != ntfs::kRootRecord && t.parent != 0) Report(t);
+}
+
+int CFileSystem_NTFS::ParseVolume() {
+    try {
+        damaged_ = 0;
+        scratch_.reset();
+        {
+            std::lock_guard lock(mftMutex_);
+            mft_.reset();
+        }
+        if (!ReadLayout() || !LoadMft()) {
+            EventLog().LogError("CFileSystem_NTFS: Load MFT failed.");
+            return 0;
+        }
+        scratch_ = std::make_unique<CMftRecord>(this);
+        LoadClusterBitmap();
+        EventLog().LogText("Analysing MFT");
+        std::shared_ptr<const CMftRecord> mft = Mft();
+        std::vector<uint8_t> batch(kMftBatch);
+        const uint64_t perBatch = kMftBatch / recordSize_;
+        for (uint64_t n = 0; n < recordCount_;) {
+            // As many whole records as one run of the MFT holds, read at once.
+            const uint64_t byte = n * recordSize_;
+            const uint64_t vcn = byte / bytesPerCluster_, inner = byte % bytesPerCluster_;
+            const int64_t lcn = mft->VcnToLcn(vcn);
+            uint64_t records = 0;
+            if (lcn >= 0) {
+                uint64_t contiguous = 1;
+                while (contiguous * bytesPerCluster_ - inner < kMftBatch && mft->VcnToLcn(vcn + contiguous) == lcn + int64_t(contiguous))
+                    ++contiguous;
+                records = std::min({(contiguous * bytesPerCluster_ - inner) / recordSize_, perBatch, recordCount_ - n});
+            }
+            if (records > 0) {
+                const uint32_t bytes = uint32_t(records * recordSize_);
+                if (ReadBytes(uint64_t(lcn) * bytesPerCluster_ + inner, bytes, batch.data()) != bytes) records = 0;
+            }
+            // A record split between fragments, or a batch that would not read:
+            // record by record, so a bad sector costs only its own records.
+            const bool single = records == 0;
+            if (single) {
+                records = 1;
+                if (ReadRecord(int32_t(n), batch.data()) == 0) std::memset(batch.data(), 0, recordSize_);
+            }
+            for (uint64_t i = 0; i < records; ++i, ++n) {
+                ProcessRecord(int64_t(n), ByteSpan(batch.data() + i * recordSize_, recordSize_));
+                SetProgress(n);
+                if (!KeepRunning()) {
+                    n = recordCount_;
+                    break;
+                }
+            }
+        }
+        if (damaged_)
+            EventLog().LogError("CFileSystem_NTFS: %llu damaged MFT record(s) skipped.", (unsigned long long)damaged_);
+    } catch (...) {
+        EventLog().LogError("except in MFT parse circle");
+    }
+    return 0;
+}
+
+uint32_t CFileSystem_NTFS::ReadByContent(const FoundObject& object, void* buffer, uint64_t offset, uint32_t size) const {
+    const uint64_t position = object.start + offset;
+    const uint64_t sectors = size / kSectorSize + (size % kSectorSize ? 1 : 0);
+    const uint32_t got = volume_->ReadSectors(buffer, position / kSectorSize, sectors);
+    if (got == 0) {
+        EventLog().LogError("CFileSystem_NTFS.FileRead: Can't read record at");
+        return 0;
+    }
+    return size % kSectorSize ? std::min(got, size) : got;
+}
+
+uint32_t CFileSystem_NTFS::FileRead(const FoundObject& object, void* buffer, uint64_t offset, uint32_t size) {
+    try {
+        if (size == 0) return 0;
+        if (object.IsFoundByContent()) return ReadByContent(object, buffer, offset, size);
+        std::vector<uint8_t> image(recordSize_);
+        if (object.type == kTypeMftRecord && object.start != 0) {
+            if (ReadBytes(object.start, recordSize_, image.data()) != recordSize_) {
+                EventLog().LogError("CFileSystem_NTFS.FileRead: Can't read record at");
+                return 0;
+            }
+        } else if (ReadRecord(object.id, image.data()) == 0) {
+            EventLog().LogError("CFileSystem_NTFS.FileRead: Can't read record");
+            return 0;
+        }
+        const int64_t number = object.type == kTypeMftRecord && object.start != 0 ? -1 : object.id;
+        CMftRecord record(this, image, number);
+        if (record.Damaged()) {
+            EventLog().LogError("CFileSystem_NTFS.FileRead: Can't read record");
+            return 0;
+        }
+        if (record.HasAttributeList()) record.LoadAttributeList();
+        return record.ReadData(int64_t(offset), size, static_cast<uint8_t*>(buffer));
+    } catch (...) {
+        return 0;
+    }
+}
+
+}  // namespace vx
