@@ -173,8 +173,9 @@ void CFileSystem_NTFS::ProcessRecord(int64_t n, ByteSpan image) {
     const uint16_t flags = scratch_->HeaderFlags();
     if (!(flags & ntfs::record::FlagInUse)) t.flags |= object_flag::Deleted;
     if (flags & ntfs::record::FlagDirectory) t.flags |= object_flag::Folder;
-    // A file whose data attribute moved wholly into extension records.
-    if (!t.IsFolder() && !scratch_->HasData() && scratch_->HasAttributeList()) scratch_->LoadAttributeList();
+    // A file whose names or data attribute moved into extension records.
+    if (scratch_->HasAttributeList() && (!scratch_->HasFileName() || (!t.IsFolder() && !scratch_->HasData())))
+        scratch_->LoadAttributeList();
     if (!scratch_->FillObject(t, templateName_)) return;
     if (!scratch_->Runs().empty()) t.cluster = uint64_t(std::max<int64_t>(scratch_->Runs().front().cluster, 0));
     t.start = t.cluster * bytesPerCluster_;

@@ -111,6 +111,8 @@ uint16_t CMftRecord::HeaderFlags() const { return le16(image_, ntfs::record::Fla
 int CMftRecord::Parse() {
     runs_.clear();
     resident_.clear();
+    extraNames_.clear();
+    extraTimes_.clear();
     dataSize_ = 0;
     initializedSize_ = 0;
     compressionUnit_ = 0;
@@ -194,6 +196,10 @@ ByteSpan CMftRecord::ResidentValue(uint32_t a) const {
 
 bool CMftRecord::HasAttributeList() const { return FindAttribute(ntfs::type::AttributeList).has_value(); }
 
+bool CMftRecord::HasFileName() const {
+    return FindAttribute(ntfs::type::FileName).has_value() || !extraNames_.empty();
+}
+
 void CMftRecord::ParseDataAttribute() {
     bool unnamed = false;
     for (auto a = FindAttribute(ntfs::type::Data); a; a = NextAttribute(*a, ntfs::type::Data)) {
@@ -267,16 +273,19 @@ void CMftRecord::LoadAttributeList() {
     const uint32_t recordSize = RecordSize();
     std::set<uint64_t> loaded;
     std::vector<uint8_t> list, image(recordSize);
+    const bool hadTimes = FindAttribute(ntfs::type::StandardInformation).has_value();
     for (auto a = FindAttribute(ntfs::type::AttributeList); a; a = NextAttribute(*a, ntfs::type::AttributeList)) {
         if (!ReadAttributeListValue(*a, list)) continue;
         for (size_t e = 0; e + ntfs::listentry::MinLength <= list.size();) {
             const uint32_t length = le16(list, e + ntfs::listentry::Length);
             if (length < ntfs::listentry::MinLength || length > list.size() - e) break;
+            const uint32_t type = le32(list, e);
             const uint64_t record = le64(list, e + ntfs::listentry::Record) & ntfs::kRecordReferenceMask;
-            const bool unnamedData = le32(list, e) == ntfs::type::Data && le8(list, e + ntfs::listentry::NameLength) == 0;
             e += length;
+            if (type != ntfs::type::Data && type != ntfs::type::FileName && type != ntfs::type::StandardInformation)
+                continue;
             // An entry for this very record names an attribute parsed already.
-            if (!unnamedData || record == uint64_t(number_) || record > INT32_MAX) continue;
+            if (record == uint64_t(number_) || record > INT32_MAX) continue;
             if (loaded.size() >= kMaxExtensionRecords || !loaded.insert(record).second) continue;
             if (fs_->ReadRecord(int32_t(record), image.data()) != recordSize) continue;
             CMftRecord extension(fs_, image, int64_t(record));
@@ -284,10 +293,23 @@ void CMftRecord::LoadAttributeList() {
             if (extension.Damaged() || le32(extension.image_, 0) != ntfs::record::Magic) continue;
             if ((le64(extension.image_, ntfs::record::BaseRecord) & ntfs::kRecordReferenceMask) != uint64_t(number_))
                 continue;
-            for (auto b = extension.FindAttribute(ntfs::type::Data); b; b = extension.NextAttribute(*b, ntfs::type::Data))
-                if (le8(extension.image_, *b + ntfs::attr::NameLength) == 0) TakeDataExtent(extension, *b);
+            TakeExtension(extension, hadTimes);
         }
     }
+}
+
+void CMftRecord::TakeExtension(const CMftRecord& extension, bool hadTimes) {
+    for (auto b = extension.FindAttribute(ntfs::type::Data); b; b = extension.NextAttribute(*b, ntfs::type::Data))
+        if (le8(extension.image_, *b + ntfs::attr::NameLength) == 0) TakeDataExtent(extension, *b);
+    for (auto b = extension.FindAttribute(ntfs::type::FileName); b; b = extension.NextAttribute(*b, ntfs::type::FileName)) {
+        ByteSpan value = extension.ResidentValue(*b);
+        if (!value.empty()) extraNames_.emplace_back(value.begin(), value.end());
+    }
+    if (!hadTimes && extraTimes_.empty())
+        if (auto b = extension.FindAttribute(ntfs::type::StandardInformation)) {
+            ByteSpan value = extension.ResidentValue(*b);
+            extraTimes_.assign(value.begin(), value.end());
+        }
 }
 
 const DataRun* CMftRecord::RunAt(uint64_t vcn) const {
@@ -407,18 +429,20 @@ uint32_t CMftRecord::ReadCompressed(uint64_t offset, uint64_t count, uint8_t* ou
 
 int CMftRecord::FillObject(FoundObject& t, std::string& name) const {
     try {
-        if (auto a = FindAttribute(ntfs::type::StandardInformation)) {
-            ByteSpan v = ResidentValue(*a);
-            if (v.size() >= ntfs::stdinfo::MinLength) {
-                t.created = le64(v, ntfs::stdinfo::Created);
-                t.modified = le64(v, ntfs::stdinfo::Modified);
-                t.accessed = le64(v, ntfs::stdinfo::Accessed);
-            }
+        ByteSpan times = extraTimes_;
+        if (auto a = FindAttribute(ntfs::type::StandardInformation)) times = ResidentValue(*a);
+        if (times.size() >= ntfs::stdinfo::MinLength) {
+            t.created = le64(times, ntfs::stdinfo::Created);
+            t.modified = le64(times, ntfs::stdinfo::Modified);
+            t.accessed = le64(times, ntfs::stdinfo::Accessed);
         }
+        std::vector<ByteSpan> names;
+        for (auto a = FindAttribute(ntfs::type::FileName); a; a = NextAttribute(*a, ntfs::type::FileName))
+            names.push_back(ResidentValue(*a));
+        for (const auto& value : extraNames_) names.emplace_back(value);
         bool first = true, named = false;
         uint8_t nameSpace = 0;
-        for (auto a = FindAttribute(ntfs::type::FileName); a; a = NextAttribute(*a, ntfs::type::FileName)) {
-            ByteSpan v = ResidentValue(*a);
+        for (ByteSpan v : names) {
             if (v.size() < ntfs::filename::Name) continue;
             const int32_t parent = int32_t(uint32_t(le64(v, ntfs::filename::Parent)));
             if (first) {

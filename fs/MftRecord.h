@@ -55,7 +55,7 @@ public:
 
     // Follows the attribute list into the extension records and takes the
     // data attribute's extents (and, when the base record holds none of it,
-    // its size and residency) from them.
+    // its size and residency), the file names and the times from them.
     void LoadAttributeList();
 
     // Volume cluster of `vcn`, -1 when no run covers it or it is sparse.
@@ -81,6 +81,7 @@ public:
     // attribute list supplied it).
     bool HasData() const { return hasData_; }
     bool HasAttributeList() const;
+    bool HasFileName() const;
 
 private:
     uint32_t RecordSize() const;
@@ -93,6 +94,7 @@ private:
     ByteSpan AttributeSpan(uint32_t a) const;
     ByteSpan ResidentValue(uint32_t a) const;
     bool ReadAttributeListValue(uint32_t a, std::vector<uint8_t>& out) const;
+    void TakeExtension(const CMftRecord& extension, bool hadTimes);
     const DataRun* RunAt(uint64_t vcn) const;
     uint32_t ReadPlain(uint64_t offset, uint64_t count, uint8_t* out) const;
     uint32_t ReadCompressed(uint64_t offset, uint64_t count, uint8_t* out) const;
@@ -102,6 +104,9 @@ private:
     std::vector<uint8_t> image_;
     std::vector<DataRun> runs_;
     std::vector<uint8_t> resident_;      // a resident data value
+    // Names and times that the attribute list found in extension records.
+    std::vector<std::vector<uint8_t>> extraNames_;
+    std::vector<uint8_t> extraTimes_;
     int64_t number_ = -1;
     int64_t dataSize_ = 0;
     int64_t initializedSize_ = 0;

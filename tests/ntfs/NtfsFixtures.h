@@ -56,10 +56,11 @@ private:
 };
 
 // A small mkntfs image (4 KiB clusters) whose spare MFT records 16..23 and
-// free clusters from `kFreeCluster` on take crafted contents.
+// free clusters from `kFreeCluster` on take crafted contents (records
+// 24..26 hold $Extend files, so 16..23 are the ones to use).
 class CraftedImage {
 public:
-    static constexpr uint64_t kFreeCluster = 600;
+    static constexpr uint64_t kFreeCluster = 800;
     explicit CraftedImage(const std::string& path, const std::string& mkntfsOptions = "-c 4096");
     void PutRecord(uint32_t number, const std::vector<uint8_t>& image);
     void PutBytes(uint64_t position, const std::string& bytes);

@@ -1,0 +1,194 @@
+// The analyser over a real mkntfs volume whose spare MFT records were
+// replaced by hand-made ones: damaged records, data in extension records,
+// sparse and compressed data. These need no mount, so they run everywhere.
+#include <gtest/gtest.h>
+
+#include "settings/EventLog.h"
+#include "tests/ntfs/NtfsFixtures.h"
+#include "tests/support/TestSupport.h"
+
+namespace vx {
+namespace {
+
+using test::CraftedImage;
+using test::RecordBuilder;
+
+constexpr uint64_t kFree = CraftedImage::kFreeCluster;
+constexpr uint64_t kCluster = 4096;
+
+class CraftedVolume : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new test::TempDir;
+        CraftedImage image(*dir_ / "crafted.img");
+        path_ = image.path();
+
+        // 16: a torn record (one stride's check word differs).
+        std::vector<uint8_t> torn = RecordBuilder().FileName(5, "torn.txt", 1).ResidentData("lost").Build(16);
+        torn[1022] ^= 0x55;
+        image.PutRecord(16, torn);
+        // 17: an attribute of length 0 after the name.
+        std::vector<uint8_t> zero(24, 0);
+        zero[0] = 0x80;
+        image.PutRecord(17, RecordBuilder().FileName(5, "zero_length.txt", 1, 77).Raw(zero).Build(17));
+        // 18: a run list that points beyond the volume (1024 clusters).
+        image.PutRecord(18, RecordBuilder()
+                                .FileName(5, "beyond.bin", 1)
+                                .NonResidentData(test::Pairs({{4, 5000}}), 4 * kCluster)
+                                .Build(18));
+        // 19: an attribute list whose data entries name the record itself.
+        image.PutRecord(19, RecordBuilder()
+                                .FileName(5, "self_list.txt", 1)
+                                .AttributeList({{0x30, 19}, {0x80, 19}, {0x80, 19}})
+                                .ResidentData("self data")
+                                .Build(19));
+        // 20 + 21: the name and the data attribute held wholly by extension record 21.
+        image.PutRecord(20, RecordBuilder().StdInfo(1, 2, 3).AttributeList({{0x10, 20}, {0x30, 21}, {0x80, 21}}).Build(20));
+        image.PutRecord(21, RecordBuilder()
+                                .BaseRecord(20)
+                                .FileName(5, "extension.bin", 1)
+                                .NonResidentData(test::Pairs({{2, int64_t(kFree)}}), 6000)
+                                .Build(21));
+        extension_ = test::RandomBytes(2 * kCluster, 21);
+        image.PutBytes(kFree * kCluster, extension_);
+        extension_.resize(6000);
+        // 22: one cluster, a hole of two, one cluster; the file ends 100 bytes early.
+        const std::string a = test::RandomBytes(kCluster, 22), b = test::RandomBytes(kCluster, 23);
+        image.PutBytes((kFree + 2) * kCluster, a);
+        image.PutBytes((kFree + 3) * kCluster, b);
+        image.PutRecord(22, RecordBuilder()
+                                .FileName(5, "sparse.bin", 1)
+                                .NonResidentData(test::Pairs({{1, int64_t(kFree + 2)}, {2, -1}, {1, int64_t(kFree + 3)}}),
+                                                 4 * kCluster - 100, 0, 0x8000)
+                                .Build(22));
+        sparse_ = a + std::string(2 * kCluster, '\0') + b.substr(0, kCluster - 100);
+        // 23: compressed in units of 16 clusters: the first unit's stored cluster
+        // holds 16 LZNT1 chunks of "ABCD" repeated, the second unit is stored plain.
+        std::string chunks;
+        for (int i = 0; i < 16; ++i) chunks += std::string("\x06\xB0\x10" "ABCD" "\xF9\x3F", 9);
+        const std::string plain = test::RandomBytes(16 * kCluster, 24);
+        image.PutBytes((kFree + 4) * kCluster, chunks);
+        image.PutBytes((kFree + 5) * kCluster, plain);
+        image.PutRecord(23, RecordBuilder()
+                                .FileName(5, "compressed.txt", 1)
+                                .NonResidentData(test::Pairs({{1, int64_t(kFree + 4)}, {15, -1}, {16, int64_t(kFree + 5)}}),
+                                                 16 * kCluster + 50000, 0, 0x0001, 4)
+                                .Build(23));
+        for (size_t i = 0; i < 16 * kCluster; ++i) compressed_ += "ABCD"[i % 4];
+        compressed_ += plain.substr(0, 50000);
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+
+    static test::TempDir* dir_;
+    static std::string path_, extension_, sparse_, compressed_;
+};
+
+test::TempDir* CraftedVolume::dir_ = nullptr;
+std::string CraftedVolume::path_, CraftedVolume::extension_, CraftedVolume::sparse_, CraftedVolume::compressed_;
+
+TEST_F(CraftedVolume, DamagedRecordsAreSkippedCleanly) {
+    test::LogMark mark;
+    test::Analysis a = test::Analyse(path_);
+    // The torn record is not listed, and the analysis says once how many were skipped.
+    EXPECT_EQ(a.ById(16), nullptr);
+    EXPECT_EQ(a.fs->DamagedRecords(), 1u);
+    EXPECT_EQ(mark.Count("CFileSystem_NTFS: 1 damaged MFT record(s) skipped."), 1u);
+
+    struct Case {
+        int32_t id;
+        const char* name;
+        uint64_t size;
+        std::string data;
+    };
+    const Case cases[] = {
+        {17, "zero_length.txt", 77, ""},     // the walk ends at the empty attribute
+        {18, "beyond.bin", 4 * kCluster, ""},  // no run is taken, nothing is read
+        {19, "self_list.txt", 9, "self data"},
+    };
+    for (const Case& c : cases) {
+        const FoundObject* o = a.ById(c.id);
+        ASSERT_NE(o, nullptr) << c.name;
+        EXPECT_EQ(a.NameOf(*o), c.name);
+        EXPECT_EQ(o->size, c.size) << c.name;
+        EXPECT_EQ(a.ReadAll(*o), c.data) << c.name;
+    }
+    // The volume's own files are all there.
+    for (const char* name : {"$MFT", "$MFTMirr", "$LogFile", "$Volume", "$AttrDef", "$Bitmap", "$Boot", "$UpCase"})
+        EXPECT_NE(a.ByPath(name), nullptr) << name;
+}
+
+TEST_F(CraftedVolume, DataHeldByAnExtensionRecordReads) {
+    test::Analysis a = test::Analyse(path_);
+    const FoundObject* o = a.ByPath("extension.bin");
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->size, 6000u);
+    EXPECT_EQ(o->cluster, kFree);
+    EXPECT_EQ(o->start, kFree * kCluster);
+    EXPECT_EQ(o->created, 1u);
+    EXPECT_EQ(a.ReadAll(*o), extension_);
+    // The extension record itself is not a file.
+    EXPECT_EQ(a.ById(21), nullptr);
+}
+
+TEST_F(CraftedVolume, SparseRunsReadAsZeros) {
+    test::Analysis a = test::Analyse(path_);
+    const FoundObject* o = a.ByPath("sparse.bin");
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(a.ReadAll(*o), sparse_);
+}
+
+TEST_F(CraftedVolume, CompressedDataIsExpanded) {
+    test::Analysis a = test::Analyse(path_);
+    const FoundObject* o = a.ByPath("compressed.txt");
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->size, compressed_.size());
+    EXPECT_EQ(a.ReadAll(*o), compressed_);
+    // A read that starts inside a unit and crosses into the next.
+    std::vector<uint8_t> out(1000);
+    ASSERT_EQ(a.fs->FileRead(*o, out.data(), 16 * kCluster - 500, 1000), 1000u);
+    EXPECT_EQ(std::string(out.begin(), out.end()), compressed_.substr(16 * kCluster - 500, 1000));
+}
+
+TEST_F(CraftedVolume, LayoutBitmapAndReadsByContent) {
+    test::Analysis a = test::Analyse(path_);
+    EXPECT_EQ(a.fs->MftCluster(), 4u);
+    EXPECT_EQ(a.fs->RecordSize(), 1024u);
+    EXPECT_EQ(a.fs->RecordCount(), 27u);
+    EXPECT_EQ(a.fs->BytesPerCluster(), kCluster);
+    // The allocation bitmap: the MFT's cluster is in use, the crafted area is not.
+    EXPECT_GE(a.volume->clusterBitmap.Bits(), 1024u);
+    EXPECT_TRUE(a.volume->clusterBitmap.Get(4));
+    EXPECT_FALSE(a.volume->clusterBitmap.Get(kFree));
+
+    // A file found by content reads straight from its start, as on FAT.
+    FoundObject lost;
+    lost.flags = object_flag::FoundByContent;
+    lost.start = kFree * kCluster;
+    lost.size = 100;
+    std::vector<uint8_t> out(512);
+    EXPECT_EQ(a.fs->FileRead(lost, out.data(), 0, 100), 100u);
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 100), extension_.substr(0, 100));
+
+    // A second analysis lists the same records again.
+    const size_t listed = a.objects.size();
+    test::Analysis again = test::Analyse(path_);
+    EXPECT_EQ(again.objects.size(), listed);
+}
+
+TEST_F(CraftedVolume, UnreadableMftSectorsCostOnlyTheirRecords) {
+    // Sector of record 22 (MFT at cluster 4): both its sectors fail.
+    const uint64_t sector = (4 * kCluster + 22 * 1024) / 512;
+    test::ScopedFaultySectors faults(path_, {sector, sector + 1});
+    test::Analysis a = test::Analyse(path_);
+    EXPECT_GT(faults.failures(), 0u);
+    EXPECT_EQ(a.ById(22), nullptr);
+    EXPECT_NE(a.ById(23), nullptr);
+    EXPECT_NE(a.ById(20), nullptr);
+    EXPECT_NE(a.ByPath("$Bitmap"), nullptr);
+}
+
+}  // namespace
+}  // namespace vx
