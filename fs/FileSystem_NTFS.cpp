@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device/Volume.h"
+#include "fs/AnalysisState.h"
 #include "fs/NtfsLayout.h"
 #include "settings/EventLog.h"
 
@@ -27,9 +28,8 @@ bool ValidRecordSize(uint64_t size) {
 
 CFileSystem_NTFS::CFileSystem_NTFS(CVolume* volume) : CFileSystem(volume) {}
 
-CFileSystem_NTFS::~CFileSystem_NTFS() {
-    if (volume_) volume_->Close();
-}
+// The volume keeps its reader: it owns this analyser and may be destroying it.
+CFileSystem_NTFS::~CFileSystem_NTFS() = default;
 
 std::shared_ptr<const CMftRecord> CFileSystem_NTFS::Mft() const {
     std::lock_guard lock(mftMutex_);
@@ -143,18 +143,16 @@ uint32_t CFileSystem_NTFS::ReadRecord(int32_t n, uint8_t* image) const {
     }
 }
 
-bool CFileSystem_NTFS::KeepRunning() const { return true; }
+bool CFileSystem_NTFS::KeepRunning() const { return TheAnalysisState().Running(); }
 
-void CFileSystem_NTFS::SetProgress(uint64_t) const {}
+void CFileSystem_NTFS::SetProgress(uint64_t n) const { TheAnalysisState().progress = n; }
 
 void CFileSystem_NTFS::Report(const FoundObject& object) {
     if (objectSink) {
         objectSink(object);
         return;
     }
-    auto* record = new FoundObject(object);
-    record->name = volume_->collection.OwnName(object.name ? object.name : "");
-    volume_->collection.Add(record, true);
+    volume_->collection.AddFromFileSystem(object);
 }
 
 void CFileSystem_NTFS::ProcessRecord(int64_t n, ByteSpan image) {
@@ -198,6 +196,9 @@ int CFileSystem_NTFS::ParseVolume() {
         scratch_ = std::make_unique<CMftRecord>(this);
         LoadClusterBitmap();
         EventLog().LogText("Analysing MFT");
+        // A stop asked for while the MFT was loading still counts: the
+        // running flag is left as the controller set it.
+        TheAnalysisState().total = recordCount_;
         std::shared_ptr<const CMftRecord> mft = Mft();
         std::vector<uint8_t> batch(kMftBatch);
         const uint64_t perBatch = kMftBatch / recordSize_;

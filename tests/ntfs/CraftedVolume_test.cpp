@@ -3,6 +3,8 @@
 // sparse and compressed data. These need no mount, so they run everywhere.
 #include <gtest/gtest.h>
 
+#include "device/LocalComputer.h"
+#include "fs/AnalysisState.h"
 #include "settings/EventLog.h"
 #include "tests/ntfs/NtfsFixtures.h"
 #include "tests/support/TestSupport.h"
@@ -188,6 +190,68 @@ TEST_F(CraftedVolume, UnreadableMftSectorsCostOnlyTheirRecords) {
     EXPECT_NE(a.ById(23), nullptr);
     EXPECT_NE(a.ById(20), nullptr);
     EXPECT_NE(a.ByPath("$Bitmap"), nullptr);
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// Through the collection: a file met before its folder waits in a lost
+// folder that becomes the folder; a deleted file whose folder is gone stays
+// under a lost folder named after the missing record.
+TEST(CraftedCollection, RecordsBeforeTheirFolderAndOrphans) {
+    test::TempDir dir;
+    test::CraftedImage image(dir / "order.img");
+    image.PutRecord(16, RecordBuilder().FileName(17, "early.txt", 1).ResidentData("early").Build(16));
+    image.PutRecord(17, RecordBuilder(0x0003).FileName(5, "Later", 1).Build(17));
+    image.PutRecord(18, RecordBuilder(0x0000).FileName(999, "orphan.txt", 1).ResidentData("orphan").Build(18));
+    std::unique_ptr<CVolume> volume = Computer().OpenSource(image.path());
+    ASSERT_NE(volume, nullptr);
+    volume->typeCode = 7;
+    volume->collection.rootId = 5;
+    auto* fs = new CFileSystem_NTFS(volume.get());
+    volume->analyser.reset(fs);
+    TheAnalysisState().running = 1;
+    fs->ParseVolume();
+    TheAnalysisState().running = 0;
+
+    FoundObject* folder = volume->collection.FindFolder(17);
+    ASSERT_NE(folder, nullptr);
+    EXPECT_STREQ(folder->name, "Later");
+    EXPECT_EQ(folder->parent, 5);
+    std::vector<FoundObject*> children;
+    volume->collection.ChildrenOf(17, children);
+    ASSERT_EQ(children.size(), 1u);
+    EXPECT_STREQ(children[0]->name, "early.txt");
+
+    FoundObject* lost = volume->collection.FindFolder(999);
+    ASSERT_NE(lost, nullptr);
+    EXPECT_EQ(lost->parent, object_id::LostFolders);
+    EXPECT_STREQ(lost->name, "lost_folder_999");
+    FoundObject* orphan = volume->collection.FindFirstById(18);
+    ASSERT_NE(orphan, nullptr);
+    EXPECT_TRUE(orphan->IsDeleted());
+    EXPECT_EQ(orphan->parent, 999);
+    std::vector<uint8_t> out(512);
+    EXPECT_EQ(volume->ReadObjectData(*orphan, out.data(), 0, 512), 6u);
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 6), "orphan");
+}
+
+TEST(CraftedCollection, AStopEndsTheRecordLoop) {
+    test::TempDir dir;
+    test::CraftedImage image(dir / "stop.img");
+    std::unique_ptr<CVolume> volume = Computer().OpenSource(image.path());
+    CFileSystem_NTFS fs(volume.get());
+    size_t seen = 0;
+    fs.objectSink = [&](const FoundObject&) {
+        if (++seen == 3) TheAnalysisState().running = 0;
+    };
+    TheAnalysisState().running = 1;
+    fs.ParseVolume();
+    EXPECT_EQ(seen, 3u);
+    EXPECT_LT(TheAnalysisState().progress.load(), fs.RecordCount() - 1);
 }
 
 }  // namespace

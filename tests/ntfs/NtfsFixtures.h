@@ -22,6 +22,7 @@
 #include "common/Bytes.h"
 #include "common/Text.h"
 #include "device/LocalComputer.h"
+#include "fs/AnalysisState.h"
 #include "tests/support/TestSupport.h"
 
 namespace vx::test {
@@ -305,7 +306,10 @@ inline Analysis Analyse(const std::string& imagePath) {
         a.objects.push_back(o);
         a.names.emplace_back(o.name ? o.name : "");
     };
+    // The analysis controller sets the running flag before an analyser runs.
+    TheAnalysisState().running = 1;
     a.fs->ParseVolume();
+    TheAnalysisState().running = 0;
     a.fs->objectSink = nullptr;
     for (size_t i = 0; i < a.objects.size(); ++i) a.objects[i].name = nullptr;
     return a;
