@@ -16,11 +16,11 @@
 #include "device/Volume.h"
 #include "platform/Shell.h"
 #include "recovery/Destination.h"
-#include "recovery/FileTypeSizes.h"
 #include "recovery/RecoverList.h"
 #include "recovery/SafeName.h"
 #include "settings/EventLog.h"
 #include "settings/ProgramSettings.h"
+#include "signatures/FileTypeDatabase.h"
 
 namespace vx {
 
@@ -54,6 +54,19 @@ timespec FileTimeToTimespec(uint64_t fileTime) {
     ts.tv_sec = time_t(seconds);
     ts.tv_nsec = long(rest * 100);
     return ts;
+}
+
+// What the size decision needs of the object's file type.
+struct TypeSizes {
+    FileType* type = nullptr;
+    uint64_t typical = 0;  // bytes
+};
+
+TypeSizes LookupType(const FoundObject& object) {
+    TypeSizes out;
+    out.type = FileTypes().FindForObject(object);
+    if (out.type && out.type->TypicalSizeKb() > 0) out.typical = uint64_t(out.type->TypicalSizeKb()) * 1024;
+    return out;
 }
 
 bool HasTimes(const FoundObject& object) { return object.modified != 0 || object.accessed != 0; }
@@ -511,6 +524,9 @@ RecoveryOutcome CRecoveryJob::FileRecovery(FoundObject& object, int folderFd, co
     writtenThisRun_.insert(path);
 
     const uint64_t size = object.size;
+    // Reserving the space at once spares the file system block-by-block
+    // allocation; where it cannot, the writes allocate as they go.
+    if (size > kRecoveryChunk) (void)::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(std::min<uint64_t>(size, INT64_MAX)));
     uint64_t position = 0, totalRead = 0, totalWritten = 0, missing = 0;
     bool writeFailed = false, stopped = false;
     while (position < size) {
@@ -545,6 +561,9 @@ RecoveryOutcome CRecoveryJob::FileRecovery(FoundObject& object, int folderFd, co
         }
     }
     progress_ = 100;
+    // Space reserved past an early end goes back.
+    struct stat written{};
+    if (position < size && size > kRecoveryChunk && ::fstat(fd, &written) == 0) (void)::ftruncate(fd, written.st_size);
     ::close(fd);
 
     RecoveryOutcome outcome;
@@ -632,9 +651,7 @@ uint64_t CRecoveryJob::NextStartAfter(const FoundObject& object, bool sameType) 
 }
 
 uint64_t CRecoveryJob::SizeByRule(const FoundObject& object, uint32_t rule, uint64_t customBytes) {
-    const TypeSizeInfo type = FileTypeSizes().Lookup(object);
-    const uint64_t typical = type.typicalKb > 0 ? uint64_t(type.typicalKb) * 1024 : 0;
-    uint64_t size = typical;
+    uint64_t size = LookupType(object).typical;
     switch (rule) {
         case kSizeRuleNextAny:
         case kSizeRuleNextSame:
@@ -659,16 +676,17 @@ bool CRecoveryJob::DecideSize(FoundObject& object) {
         object.size = SizeByRule(object, rule, kb > 0 ? uint64_t(kb) * 1024 : 0);
         return true;
     }
-    const TypeSizeInfo type = FileTypeSizes().Lookup(object);
-    if (type.rule != kSizeRuleNone) {
+    const TypeSizes type = LookupType(object);
+    const uint32_t typeRule = type.type ? uint32_t(type.type->SizeRule()) : 0;
+    if (typeRule >= kSizeRuleTypical && typeRule <= kSizeRuleCustom) {
         // The answer "All files of this type" holds for every later file of
         // the type; a custom size was stored as the type's typical size.
-        object.size = SizeByRule(object, type.rule == kSizeRuleCustom ? kSizeRuleTypical : type.rule, 0);
+        object.size = SizeByRule(object, typeRule == kSizeRuleCustom ? kSizeRuleTypical : typeRule, 0);
         return true;
     }
     ProbableSizeQuestion question;
-    question.typeName = type.name;
-    question.typicalSize = type.typicalKb > 0 ? uint64_t(type.typicalKb) * 1024 : 0;
+    if (type.type) question.typeName = type.type->DisplayName();
+    question.typicalSize = type.typical;
     question.nextAnyDistance = NextStartAfter(object, false);
     question.nextSameDistance = NextStartAfter(object, true);
     ProbableSizeAnswer answer = Notifier().AskProbableSize(volume_, object, question);
@@ -684,9 +702,9 @@ bool CRecoveryJob::DecideSize(FoundObject& object) {
                                                                                            : kSizeRuleTypical;
     object.size = SizeByRule(object, rule, answer.customSize);
     const int32_t customKb = int32_t(std::min<uint64_t>(answer.customSize / 1024, INT32_MAX));
-    if (answer.scope == 1) {
-        FileTypeSizes().SetRule(object, rule);
-        if (rule == kSizeRuleCustom) FileTypeSizes().SetTypicalSize(object, customKb);
+    if (answer.scope == 1 && type.type) {
+        type.type->SetSizeRule(int32_t(rule));
+        if (rule == kSizeRuleCustom) type.type->SetWord(file_type_offset::TypicalSize, uint32_t(customKb));
     } else if (answer.scope == 2) {
         if (rule == kSizeRuleCustom) anyTypeCustomKb = customKb;
         anyTypeRule = rule;

@@ -11,10 +11,10 @@
 #include "device/Volume.h"
 #include "fs/FoundObjectList.h"
 #include "platform/Shell.h"
-#include "recovery/FileTypeSizes.h"
 #include "recovery/RecoveryJob.h"
 #include "settings/EventLog.h"
 #include "settings/ProgramSettings.h"
+#include "signatures/FileTypeDatabase.h"
 #include "tests/support/TestSupport.h"
 
 namespace vx {
@@ -67,17 +67,9 @@ public:
     std::vector<std::string> errors;
 };
 
-// File types by id, as the database would answer.
-class FakeTypes : public IFileTypeSizes {
-public:
-    TypeSizeInfo Lookup(const FoundObject& object) override {
-        auto it = types.find(object.type);
-        return it == types.end() ? TypeSizeInfo{} : it->second;
-    }
-    void SetRule(const FoundObject& object, uint32_t rule) override { types[object.type].rule = rule; }
-    void SetTypicalSize(const FoundObject& object, int32_t kb) override { types[object.type].typicalKb = kb; }
-    std::map<int16_t, TypeSizeInfo> types;
-};
+// Two built-in formats of the file-type database.
+constexpr int16_t kJpeg = 83;
+constexpr int16_t kZip = 300;
 
 class RecoveryJobTest : public ::testing::Test {
 protected:
@@ -99,11 +91,25 @@ protected:
         out_ = work_ / "out";
         Settings().SetText(settings_offset::DestinationFolder, 4096, out_);
         Settings().SetWord(settings_offset::RetryAttempts, 0);
-        types_.types[10] = {true, "JPEG image", 64, 0};
-        types_.types[11] = {true, "ZIP archive", 1, 0};
-        SetFileTypeSizes(&types_);
+        FileTypes().EnsureLoaded();
+        jpeg_ = FileTypes().FindTypeById(kJpeg);
+        zip_ = FileTypes().FindTypeById(kZip);
+        ASSERT_TRUE(jpeg_ && zip_);
+        jpegKb_ = jpeg_->TypicalSizeKb();
+        zipKb_ = zip_->TypicalSizeKb();
+        // Small typical sizes keep the files small.
+        SetTypical(jpeg_, 64);
+        SetTypical(zip_, 1);
     }
-    void TearDown() override { SetFileTypeSizes(nullptr); }
+    void TearDown() override {
+        // The database lives for the process: leave it as found.
+        for (auto [type, kb] : {std::pair{jpeg_, jpegKb_}, std::pair{zip_, zipKb_}}) {
+            if (!type) continue;
+            SetTypical(type, kb);
+            type->SetSizeRule(0);
+        }
+    }
+    static void SetTypical(FileType* type, int32_t kb) { type->SetWord(file_type_offset::TypicalSize, uint32_t(kb)); }
 
     // A record of the volume's collection (so that parents resolve).
     FoundObject* Add(uint64_t start, uint64_t size, const std::string& name, uint16_t flags = 0, int32_t id = 0,
@@ -139,7 +145,9 @@ protected:
     TempDir work_;
     ScopedConfig config_;
     Answers answers_;
-    FakeTypes types_;
+    FileType* jpeg_ = nullptr;
+    FileType* zip_ = nullptr;
+    int32_t jpegKb_ = 0, zipKb_ = 0;
     std::unique_ptr<CVolume> volume_;
     std::string out_;
     int32_t nextId_ = 1000;
@@ -341,12 +349,12 @@ TEST_F(RecoveryJobTest, FolderStructureTimesAndFlatMode) {
 }
 
 TEST_F(RecoveryJobTest, SizeRulesOfFilesFoundByContent) {
-    // Lost files at 1 MiB (type 10), 1.5 MiB (type 11), 3 MiB (type 10), 3.5 MiB (type 11).
-    FoundObject* a = Lost(1 * kMiB, "a.jpg", 10);
-    Lost(kMiB + kMiB / 2, "b.zip", 11);
-    Lost(3 * kMiB, "c.jpg", 10);
-    FoundObject* d = Lost(3 * kMiB + kMiB / 2, "d.zip", 11);
-    FoundObject* untyped = Lost(11 * kMiB, "x.bin", 99);
+    // Lost files at 1 MiB (JPEG), 1.5 MiB (ZIP), 3 MiB (JPEG), 3.5 MiB (ZIP).
+    FoundObject* a = Lost(1 * kMiB, "a.jpg", kJpeg);
+    Lost(kMiB + kMiB / 2, "b.zip", kZip);
+    Lost(3 * kMiB, "c.jpg", kJpeg);
+    FoundObject* d = Lost(3 * kMiB + kMiB / 2, "d.zip", kZip);
+    FoundObject* untyped = Lost(11 * kMiB, "x.unknownext", 0);
     Settings().SetFlag(settings_offset::ConfirmFileOverwrite, false);
     struct Case {
         FoundObject* object;
@@ -373,14 +381,14 @@ TEST_F(RecoveryJobTest, SizeRulesOfFilesFoundByContent) {
     }
     // The question shows the three candidates.
     ASSERT_FALSE(answers_.questions.empty());
-    EXPECT_EQ(answers_.questions[0].typeName, "JPEG image");
+    EXPECT_EQ(answers_.questions[0].typeName, jpeg_->DisplayName());
     EXPECT_EQ(answers_.questions[0].typicalSize, 64u * 1024);
     EXPECT_EQ(answers_.questions[0].nextAnyDistance, kMiB / 2);
     EXPECT_EQ(answers_.questions[0].nextSameDistance, 2 * kMiB);
 }
 
 TEST_F(RecoveryJobTest, SizeDeterminedByTheScanStillAsks) {
-    FoundObject* bmp = Lost(2 * kMiB, "picture.jpg", 10, 5000);
+    FoundObject* bmp = Lost(2 * kMiB, "picture.jpg", kJpeg, 5000);
     CRecoveryJob job(CRecoveryJob::Kind::Recovery);
     Run(job, {bmp});  // the receiver's preset answer: OK, typical size, this file only
     EXPECT_EQ(answers_.questions.size(), 1u);
@@ -388,23 +396,23 @@ TEST_F(RecoveryJobTest, SizeDeterminedByTheScanStillAsks) {
 }
 
 TEST_F(RecoveryJobTest, RememberedScopes) {
-    FoundObject* j1 = Lost(1 * kMiB, "j1.jpg", 10);
-    FoundObject* j2 = Lost(2 * kMiB, "j2.jpg", 10);
-    FoundObject* z1 = Lost(3 * kMiB, "z1.zip", 11);
-    FoundObject* j3 = Lost(4 * kMiB, "j3.jpg", 10);
+    FoundObject* j1 = Lost(1 * kMiB, "j1.jpg", kJpeg);
+    FoundObject* j2 = Lost(2 * kMiB, "j2.jpg", kJpeg);
+    FoundObject* z1 = Lost(3 * kMiB, "z1.zip", kZip);
+    FoundObject* j3 = Lost(4 * kMiB, "j3.jpg", kJpeg);
 
     // "All files of this type" with the custom size: later JPEGs get it without a question.
     answers_.size = {kSizeOk, kSizeRuleCustom, 1, 10240};
     CRecoveryJob job(CRecoveryJob::Kind::Recovery);
     Run(job, {j1, j2, z1});
     EXPECT_EQ(answers_.asked, (std::vector<std::string>{"j1.jpg", "z1.zip"}));
-    EXPECT_EQ(types_.types[10].rule, kSizeRuleCustom);
-    EXPECT_EQ(types_.types[10].typicalKb, 10);
+    EXPECT_EQ(jpeg_->SizeRule(), int32_t(kSizeRuleCustom));
+    EXPECT_EQ(jpeg_->TypicalSizeKb(), 10);
     EXPECT_EQ(j2->size, 10240u);
 
     // "All files of any type": every later object of the job, in later runs too.
     answers_.asked.clear();
-    types_.types[10].rule = 0;
+    jpeg_->SetSizeRule(0);
     for (FoundObject* o : {j1, j2, z1, j3}) o->size = kSizeUnknown;
     answers_.size = {kSizeOk, kSizeRuleCustom, 2, 20480};
     Run(job, {j1});
@@ -423,7 +431,7 @@ TEST_F(RecoveryJobTest, RememberedScopes) {
 }
 
 TEST_F(RecoveryJobTest, SkipCancelAndUnknownSize) {
-    FoundObject* skip = Lost(1 * kMiB, "skip.jpg", 10);
+    FoundObject* skip = Lost(1 * kMiB, "skip.jpg", kJpeg);
     FoundObject* unknown = Add(5 * kMiB, kSizeUnknown, "unknown.txt");
     CRecoveryJob job(CRecoveryJob::Kind::Recovery);
     LogMark mark;
