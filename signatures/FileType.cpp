@@ -182,9 +182,9 @@ std::unique_ptr<FileType> FileType::Create(int32_t id, int32_t groupId, std::str
     t->SetId(id);
     t->SetGroupId(groupId);
     t->SetWord(fo::Reserved44, 50);
-    t->SetText(fo::Description, file_type_chars::Description, description);
-    t->SetText(fo::NamePrefix, file_type_chars::NamePrefix, prefix);
-    t->SetText(fo::Extensions, file_type_chars::Extensions, extensions);
+    t->SetDescription(description);
+    t->SetNamePrefix(prefix);
+    t->SetExtensions(extensions);
     return t;
 }
 

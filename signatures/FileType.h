@@ -140,20 +140,32 @@ public:
     bool FilterFlag() const { return Word(file_type_offset::FilterFlag) != 0; }
     void SetFilterFlag(bool on) { SetWord(file_type_offset::FilterFlag, on ? 1 : 0); }
     bool Listed() const { return Word(file_type_offset::ListedFlag) != 0; }
+    void SetListed(bool on) { SetWord(file_type_offset::ListedFlag, on ? 1 : 0); }
     bool IsGroup() const { return Word(file_type_offset::GroupFlag) != 0; }
     int32_t TypicalSizeKb() const { return int32_t(Word(file_type_offset::TypicalSize)); }
+    void SetTypicalSizeKb(int32_t kb) { SetWord(file_type_offset::TypicalSize, uint32_t(kb)); }
     uint32_t Coincidence() const { return Word(file_type_offset::Coincidence); }
+    void SetCoincidence(uint32_t percent) { SetWord(file_type_offset::Coincidence, percent); }
     uint32_t SearchOrder() const { return Word(file_type_offset::SearchOrder); }
+    void SetSearchOrder(uint32_t order) { SetWord(file_type_offset::SearchOrder, order); }
 
     std::string Text(size_t offset, size_t chars) const;
     void SetText(size_t offset, size_t chars, std::string_view text);
     std::string Title() const { return Text(file_type_offset::Title, file_type_chars::Title); }
     void SetTitle(std::string_view t) { SetText(file_type_offset::Title, file_type_chars::Title, t); }
     std::string Description() const { return Text(file_type_offset::Description, file_type_chars::Description); }
+    void SetDescription(std::string_view t) {
+        SetText(file_type_offset::Description, file_type_chars::Description, t);
+    }
     std::string Extensions() const { return Text(file_type_offset::Extensions, file_type_chars::Extensions); }
+    void SetExtensions(std::string_view t) { SetText(file_type_offset::Extensions, file_type_chars::Extensions, t); }
     std::string NamePrefix() const { return Text(file_type_offset::NamePrefix, file_type_chars::NamePrefix); }
+    void SetNamePrefix(std::string_view t) { SetText(file_type_offset::NamePrefix, file_type_chars::NamePrefix, t); }
     std::string DescriptionUrl() const {
         return Text(file_type_offset::DescriptionUrl, file_type_chars::DescriptionUrl);
+    }
+    void SetDescriptionUrl(std::string_view t) {
+        SetText(file_type_offset::DescriptionUrl, file_type_chars::DescriptionUrl, t);
     }
     // The title when set, else the description (what trees show).
     std::string DisplayName() const;

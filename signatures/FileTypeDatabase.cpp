@@ -51,6 +51,15 @@ FileTypeDatabase& FileTypes() {
 FileTypeDatabase::FileTypeDatabase() = default;
 FileTypeDatabase::~FileTypeDatabase() = default;
 
+void FileTypeDatabase::RetireLocked() {
+    retired_.insert(retired_.end(), types_.begin(), types_.end());
+    retired_.insert(retired_.end(), groups_.begin(), groups_.end());
+    types_.clear();
+    groups_.clear();
+    extensionOrder_.clear();
+    extensions_.clear();
+}
+
 void FileTypeDatabase::BuildGroups() {
     groups_.clear();
     for (const GroupRow& row : kGroups) {
@@ -66,11 +75,7 @@ void FileTypeDatabase::BuildGroups() {
 int FileTypeDatabase::LoadDatabase() {
     {
         std::unique_lock lock(mutex_);
-        retired_.insert(retired_.end(), types_.begin(), types_.end());
-        retired_.insert(retired_.end(), groups_.begin(), groups_.end());
-        types_.clear();
-        extensionOrder_.clear();
-        extensions_.clear();
+        RetireLocked();
         BuildGroups();
         if (CRegistry::Instance().KeyExists(RegHive::CurrentUser, FileTypesKey())) LoadFromValues(FileTypesKey());
     }
@@ -298,12 +303,7 @@ std::vector<std::pair<std::string, FileType*>> FileTypeDatabase::ExtensionMap() 
 void FileTypeDatabase::Clear() {
     {
         std::unique_lock lock(mutex_);
-        retired_.insert(retired_.end(), types_.begin(), types_.end());
-        retired_.insert(retired_.end(), groups_.begin(), groups_.end());
-        types_.clear();
-        groups_.clear();
-        extensionOrder_.clear();
-        extensions_.clear();
+        RetireLocked();
         loaded_ = false;
     }
     SignaturesChanged();

@@ -88,7 +88,8 @@ public:
     FileType* FindTypeById(int32_t id) const;
     // The format of a found object: by its type id when not 0, else by its
     // name's extension. The non-const overload also sets the object's type id
-    // when the extension gave the answer.
+    // when the extension gave the answer. Not for volume nodes (their name
+    // field holds the volume).
     FileType* FindForObject(FoundObject& object) const;
     FileType* FindForObject(const FoundObject& object) const;
     // The extension map entry for an extension without dot, any case.
@@ -119,6 +120,8 @@ public:
     void Clear();
 
 private:
+    // Moves every record to the retired list, so pointers handed out stay valid.
+    void RetireLocked();
     void BuildGroups();
     void LoadFromValues(const std::string& key);
     void BuildExtensionMap();

@@ -306,6 +306,12 @@ TEST(FileTypeDatabaseLoad, UnreadableValuesAreSkipped) {
     db.LoadDatabase();
     ASSERT_EQ(db.TypeCount(), 1u);
     EXPECT_EQ(db.Types()[0]->Description(), "Good");
+
+    // A key left with nothing readable is as good as none: the built-in table.
+    CRegistry::Instance().DeleteValue(RegHive::CurrentUser, FileTypesKey(), "good");
+    FileTypeDatabase rebuilt;
+    rebuilt.LoadDatabase();
+    EXPECT_EQ(rebuilt.TypeCount(), 104u);
 }
 
 }  // namespace
