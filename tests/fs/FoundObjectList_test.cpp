@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "device/Volume.h"
+#include "signatures/FileTypeDatabase.h"
 #include "tests/support/TestSupport.h"
 
 namespace vx {
@@ -186,6 +187,40 @@ TEST_F(FoundObjectListTest, ReadersSeeConsistentSnapshotsWhileTheListGrows) {
     writer.join();
     EXPECT_EQ(list().Count(), size_t(kFolders * (kPerFolder + 1)));
     EXPECT_EQ(list().CopyChildren(1005).size(), size_t(kPerFolder));
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// Types come from the file-type database: a directory entry by its name's
+// extension, a lost file by its format, named from the format's prefix and
+// filed under its group's folder.
+TEST(FoundObjectListTypes, TypesNamesAndGroupFoldersComeFromTheDatabase) {
+    test::ScopedConfig config;
+    FileTypes().EnsureLoaded();
+    CVolume volume(VolumeKind::Image, kDriveImage);
+    volume.SetId(-40);
+    FoundObject entry = Entry(9, 0, "report.Doc");
+    FoundObject* doc = volume.collection.AddFromFileSystem(entry, false);
+    EXPECT_EQ(doc->type, 500);
+
+    const FileType* format = FileTypes().FindTypeById(500);
+    ASSERT_TRUE(format);
+    FoundObject lost;
+    lost.start = 1048576;
+    lost.type = 500;
+    lost.flags = object_flag::FoundByContent;
+    FoundObject* added = volume.collection.AddLost(lost, false);
+    ASSERT_TRUE(added);
+    EXPECT_EQ(std::string(added->name), format->NamePrefix() + "_1048576." + FileTypeDatabase::FirstExtension(*format));
+    EXPECT_EQ(added->parent, format->GroupId());
+    FoundObject* group = volume.collection.FindFolder(format->GroupId());
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->parent, object_id::LostFiles);
+    EXPECT_EQ(std::string(group->name), FileTypes().GroupTitle(format->GroupId()));
 }
 
 }  // namespace
