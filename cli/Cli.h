@@ -58,5 +58,6 @@ int CmdDrives(const Args& args);
 int CmdImage(const Args& args);
 int CmdTypes(const Args& args);
 int CmdAddsig(const Args& args);
+int CmdAnalyze(const Args& args);
 
 }  // namespace vx::cli

@@ -120,6 +120,7 @@ void AnalyseFileSystem(CVolume& volume) {
     }
 
     const int64_t elapsed = TickMs() - t0;
+    state.phase = 0;
     Notifier().OnAnalysisEvent(WM_FS_ANALYSIS_DONE, &volume);
     LogPhaseTime(elapsed);
     EventLog().LogResource(str::AnalyzeFinished, int(volume.fsFoldersFound.load()), int(volume.fsFilesFound.load()));
@@ -130,6 +131,7 @@ void AnalyseSectors(CVolume& volume) {
     volume.sectorFoldersFound = 0;
     volume.sectorFilesFound = 0;
     state.running = 1;
+    state.phase = 0;
     state.computer = &Computer();
     EventLog().ShowStatus(str::AnalyzingSectors, 0);
     EventLog().LogResource(str::BeginningSectorAnalysis);
