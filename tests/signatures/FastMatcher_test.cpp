@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <atomic>
 #include <random>
+#include <thread>
 
 #include "signatures/FastMatcher.h"
 #include "signatures/FileTypeDatabase.h"
@@ -127,6 +129,41 @@ TEST(FastMatcher, DatabaseSnapshotFollowsAddedFormats) {
     ids.clear();
     before->MatchAt(pdf, 0, ids);
     EXPECT_EQ(ids, (std::vector<int32_t>{47}));
+}
+
+// Scan workers match and look records up while the user-interface thread adds
+// formats; each worker's snapshot stays whole.
+TEST(FastMatcher, WorkersReadWhileFormatsAreAdded) {
+    FileTypeDatabase db;
+    for (auto& t : BuildBuiltinTypes()) db.AddType(std::move(t));
+    std::vector<uint8_t> sector(512, 0);
+    std::memcpy(sector.data(), "%PDF-1.7", 8);
+    std::atomic<bool> stop{false};
+    std::atomic<size_t> wrong{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 3; ++w)
+        workers.emplace_back([&] {
+            std::vector<int32_t> ids;
+            while (!stop.load()) {
+                std::shared_ptr<const FastMatcher> m = db.Matcher();
+                ids.clear();
+                m->MatchAt(sector, 0, ids);
+                if (ids.empty() || ids[0] != 47) ++wrong;
+                if (!db.FindTypeById(47) || db.FindTypeById(47)->NamePrefix() != "adobe") ++wrong;
+            }
+        });
+    for (int i = 0; i < 200; ++i) {
+        auto t = FileType::Create(3000 + i, -144, "added", "added", "ADD");
+        t->AddSignature(CondBytes, {'%', 'P'}, 0);
+        db.AddType(std::move(t));
+        db.FindTypeById(47)->SetSearchFlag(i % 2 == 0);
+    }
+    stop = true;
+    for (auto& w : workers) w.join();
+    EXPECT_EQ(wrong.load(), 0u);
+    std::vector<int32_t> ids;
+    db.Matcher()->MatchAt(sector, 0, ids);
+    EXPECT_EQ(ids.size(), 201u);
 }
 
 }  // namespace
