@@ -52,6 +52,20 @@ private:
 // run would and keeps quiet otherwise.
 class CliNotifier : public INotifier {};
 
+// The MFT layout of an NTFS volume, for `info`. False when the volume holds
+// no NTFS boot sector.
+struct NtfsInfo {
+    uint64_t mftCluster = 0;
+    uint64_t mftPosition = 0;
+    uint32_t bytesPerCluster = 0;
+    uint32_t recordSize = 0;
+    uint64_t recordCount = 0;
+    bool mftLoaded = false;
+};
+bool DescribeNtfs(CVolume& volume, NtfsInfo& out);
+std::string NtfsInfoText(const NtfsInfo& info);
+std::string NtfsInfoJson(const NtfsInfo& info);
+
 // Commands: each takes the arguments after its name and returns the exit status.
 int CmdInfo(const Args& args);
 int CmdDrives(const Args& args);

@@ -18,10 +18,13 @@ int CmdInfo(const Args& args) {
         if (i % 32 == 0) firstSector += Format("\n  %04zx ", i);
         firstSector += Format(" %02x", volume->bootBuffer[i]);
     }
+    NtfsInfo ntfs;
+    const bool isNtfs = DescribeNtfs(*volume, ntfs);
     if (HasFlag(args, "--json")) {
-        std::printf("{\"display_name\": %s, \"kind\": %s, \"total_bytes\": %llu, \"total_sectors\": %llu}\n",
+        std::printf("{\"display_name\": %s, \"kind\": %s, \"total_bytes\": %llu, \"total_sectors\": %llu%s}\n",
                     JsonString(volume->DisplayName()).c_str(), JsonString(VolumeKindText(volume->kind)).c_str(),
-                    (unsigned long long)volume->totalBytes, (unsigned long long)volume->totalSectors);
+                    (unsigned long long)volume->totalBytes, (unsigned long long)volume->totalSectors,
+                    isNtfs ? NtfsInfoJson(ntfs).c_str() : "");
         return kExitOk;
     }
     std::printf("Display name:   %s\n", volume->DisplayName().c_str());
@@ -29,6 +32,7 @@ int CmdInfo(const Args& args) {
     std::printf("Device path:    %s\n", volume->DevicePath().c_str());
     std::printf("Total bytes:    %llu\n", (unsigned long long)volume->totalBytes);
     std::printf("Total sectors:  %llu\n", (unsigned long long)volume->totalSectors);
+    if (isNtfs) std::printf("%s", NtfsInfoText(ntfs).c_str());
     std::printf("First sector:%s\n", firstSector.c_str());
     return kExitOk;
 }

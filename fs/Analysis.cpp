@@ -9,6 +9,7 @@
 #include "device/Volume.h"
 #include "fs/FileSystem.h"
 #include "fs/FileSystem_FAT.h"
+#include "fs/FileSystem_NTFS.h"
 #include "settings/EventLog.h"
 #include "settings/ProgramSettings.h"
 
@@ -51,7 +52,7 @@ AnalyserChoice ChooseAnalyser(CVolume& volume) {
             choice.rootId = object_id::Fat32Root;
             break;
         case 7:
-            // NTFS: the CFileSystem_NTFS analyser goes here.
+            choice.analyser = std::make_unique<CFileSystem_NTFS>(&volume);
             choice.rootId = object_id::NtfsRoot;
             break;
         default:

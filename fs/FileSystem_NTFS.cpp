@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device/Volume.h"
+#include "fs/Analysis.h"
 #include "fs/AnalysisState.h"
 #include "fs/NtfsLayout.h"
 #include "settings/EventLog.h"
@@ -152,7 +153,7 @@ void CFileSystem_NTFS::Report(const FoundObject& object) {
         objectSink(object);
         return;
     }
-    volume_->collection.AddFromFileSystem(object);
+    OnFileSystemObject(*volume_, object);
 }
 
 void CFileSystem_NTFS::ProcessRecord(int64_t n, ByteSpan image) {
