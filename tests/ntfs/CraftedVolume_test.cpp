@@ -140,6 +140,11 @@ TEST_F(CraftedVolume, SparseRunsReadAsZeros) {
     const FoundObject* o = a.ByPath("sparse.bin");
     ASSERT_NE(o, nullptr);
     EXPECT_EQ(a.ReadAll(*o), sparse_);
+    // A read asked for more than the file holds stops at its size, though
+    // its last run goes on.
+    std::vector<uint8_t> out(8 * kCluster);
+    EXPECT_EQ(a.fs->FileRead(*o, out.data(), 0, uint32_t(out.size())), sparse_.size());
+    EXPECT_EQ(a.fs->FileRead(*o, out.data(), sparse_.size() - 10, 4096), 10u);
 }
 
 TEST_F(CraftedVolume, CompressedDataIsExpanded) {

@@ -22,5 +22,19 @@ TEST(NtfsCli, InfoShowsTheMftLayout) {
         << json;
 }
 
+TEST(NtfsCli, AnalyzeListsLiveAndDeletedFilesInTheirFolders) {
+    test::TempDir dir;
+    test::CraftedImage image(dir / "v.img");
+    image.PutRecord(16, test::RecordBuilder(0x0003).FileName(5, "Docs", 1).Build(16));
+    image.PutRecord(17, test::RecordBuilder().FileName(16, "Ärger.txt", 1).ResidentData("live").Build(17));
+    image.PutRecord(18, test::RecordBuilder(0x0000).FileName(16, "gone.txt", 1).ResidentData("gone!").Build(18));
+    const std::string json = test::MustRun(test::CliPath() + " analyze --fs-only --json " + Quote(image.path()));
+    EXPECT_NE(json.find("\"path\": \"/Docs/Ärger.txt\", \"folder\": false, \"deleted\": false"), std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"path\": \"/Docs/gone.txt\", \"folder\": false, \"deleted\": true"), std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"path\": \"/$MFT\""), std::string::npos) << json;
+}
+
 }  // namespace
 }  // namespace vx

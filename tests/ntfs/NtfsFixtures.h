@@ -118,11 +118,11 @@ inline void Pad8(std::vector<uint8_t>& v) { v.resize((v.size() + 7) / 8 * 8, 0);
 inline RecordBuilder::RecordBuilder(uint16_t flags, uint32_t size) : flags_(flags), size_(size) {}
 
 inline std::vector<uint8_t> RecordBuilder::Resident(uint32_t type, const std::vector<uint8_t>& value) const {
-    std::vector<uint8_t> a(24, 0);
+    std::vector<uint8_t> a(24 + value.size(), 0);
     Put(a, 0, type, 4);
     Put(a, 16, value.size(), 4);
     Put(a, 20, 24, 2);
-    a.insert(a.end(), value.begin(), value.end());
+    std::copy(value.begin(), value.end(), a.begin() + 24);
     Pad8(a);
     Put(a, 4, a.size(), 4);
     return a;
