@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include <set>
+
 #include "common/Strings.h"
+#include "platform/FaultySectorReader.h"
 #include "device/LocalComputer.h"
 #include "device/Volume.h"
 #include "settings/EventLog.h"
@@ -73,6 +76,29 @@ std::vector<std::string> Positionals(const Args& args, const std::vector<std::st
         out.push_back(a);
     }
     return out;
+}
+
+bool TakeUnreadableSectorsOption(Args& args, const std::string& source) {
+    const std::string option = "--unreadable-sectors";
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string list;
+        size_t take = 0;
+        if (args[i] == option && i + 1 < args.size()) {
+            list = args[i + 1];
+            take = 2;
+        } else if (args[i].rfind(option + "=", 0) == 0) {
+            list = args[i].substr(option.size() + 1);
+            take = 1;
+        } else {
+            continue;
+        }
+        std::set<uint64_t> sectors;
+        if (!ParseSectorList(list, sectors)) return false;
+        InstallUnreadableSectors(source, std::move(sectors));
+        args.erase(args.begin() + long(i), args.begin() + long(i + take));
+        return true;
+    }
+    return true;
 }
 
 std::string JsonString(const std::string& text) {

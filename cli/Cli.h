@@ -32,6 +32,12 @@ std::vector<std::string> OptionValues(const Args& args, const std::string& optio
 // Positional arguments: everything that is not an option or an option's value.
 std::vector<std::string> Positionals(const Args& args, const std::vector<std::string>& optionsWithValue);
 
+// Hidden test option "--unreadable-sectors LIST" (LIST: "7,100-103", absolute
+// 512-byte sectors of SOURCE): removes it from `args` and makes every read of
+// `source` that touches those sectors fail, so that the handling of failing
+// media can be shown without a failing device. False when LIST is malformed.
+bool TakeUnreadableSectorsOption(Args& args, const std::string& source);
+
 std::string JsonString(const std::string& text);
 int UsageError(const std::string& message);
 

@@ -11,6 +11,7 @@
 namespace vx {
 
 class CVolume;
+class CImageJob;
 struct FoundObject;
 
 // Private message numbers of the application range, kept for the GUI's event
@@ -25,6 +26,9 @@ enum : uint32_t {
     WM_COLLECTION_CHANGED = 0x81F4,
     WM_OBJECT_SELECTED = 0x81F5,
     WM_VOLUME_ADDED = 0x81F6,
+    WM_IMAGE_PROGRESS = 0x80D5,
+    WM_IMAGE_CREATE_ERROR = 0x80D6,
+    WM_IMAGE_DONE = 0x80D7,
 };
 
 // Codes carried by WM_COLLECTION_CHANGED.
@@ -69,6 +73,10 @@ public:
     virtual void OnVolumeAdded(CVolume* volume, CVolume* parent) {}
     // WM_FS_ANALYSIS_DONE, WM_SECTOR_ANALYSIS_DONE, WM_ANALYSIS_FINISHED.
     virtual void OnAnalysisEvent(uint32_t message, CVolume* volume) {}
+
+    // The drive-image copy: WM_IMAGE_PROGRESS, WM_IMAGE_CREATE_ERROR (with the
+    // system's error number) and WM_IMAGE_DONE. Progress views may poll instead.
+    virtual void OnImageEvent(uint32_t message, CImageJob* job, int error) {}
 
     // Questions. The defaults answer as an unattended run would.
     // "Do you want to stop the analysis?" and the like: true means yes.
