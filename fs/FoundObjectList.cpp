@@ -464,6 +464,11 @@ size_t CFoundObjectList::MemoryBytes() const {
     return bytes;
 }
 
+size_t CFoundObjectList::NameBytes() const {
+    std::shared_lock lock(mutex_);
+    return nameBytes_;
+}
+
 void CFoundObjectList::Notify(FoundObject* record, int code) {
     Notifier().OnCollectionChanged(volume_, record, code);
 }

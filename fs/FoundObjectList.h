@@ -118,6 +118,8 @@ public:
 
     // Bytes held by the list (records, names, indexes), for measurements.
     size_t MemoryBytes() const;
+    // Bytes of the names (with their terminators) inside that.
+    size_t NameBytes() const;
 
     // Empties the indexes and the store and forgets both roots; frees every
     // record and name the list owns. Embedded records are left alone.
