@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <set>
 
 #include "fs/FoundObject.h"
@@ -213,6 +214,37 @@ TEST(FileTypeStoredForm, RoundTripsEveryBuiltinFormat) {
     ASSERT_TRUE(back);
     EXPECT_TRUE(back->signatures.empty());
     EXPECT_EQ(back->Description(), "No signatures");
+}
+
+// Stored forms come from files and the registry: any bytes either load into
+// a record that writes back the same bytes and matches safely, or are refused.
+TEST(FileTypeStoredForm, MangledFormsLoadWholeOrNotAtAll) {
+    auto t = FileType::Create(1000, -144, "Mangled", "m", "MNG");
+    t->AddSignature(CondBytes, {'a', 'b', 'c'}, -2, 3);
+    t->AddCondition(0, CondFindNoCase, {'x', 'y'}, 5, 2);
+    std::vector<uint8_t> area(64, 0xFF);
+    t->AddSignature(CondMasked, area, 500, 32, 0);
+    t->AddCondition(1, CondWordRange, {1, 0, 9, 0}, 510, 0, 7);
+    const std::vector<uint8_t> good = t->Serialize();
+    std::mt19937 rng(7);
+    std::vector<uint8_t> sector(512, 'a');
+    size_t loaded = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> bytes = good;
+        for (int k = 0, n = 1 + int(rng() % 4); k < n; ++k) {
+            size_t at = kFileTypeStoredSize - 4 + rng() % (bytes.size() - kFileTypeStoredSize + 4);
+            bytes[at] = uint8_t(rng() % 3 == 0 ? rng() : bytes[at] ^ (1u << (rng() % 8)));
+        }
+        if (rng() % 4 == 0) bytes.resize(kFileTypeStoredSize + rng() % (bytes.size() - kFileTypeStoredSize));
+        std::unique_ptr<FileType> back = FileType::Deserialize(bytes);
+        if (!back) continue;
+        ++loaded;
+        std::vector<uint8_t> again = back->Serialize();
+        ASSERT_LE(again.size(), bytes.size());
+        EXPECT_TRUE(std::equal(again.begin(), again.end(), bytes.begin()));
+        for (size_t p : {size_t(0), size_t(1), size_t(300), size_t(511)}) (void)back->Matches(sector, p);
+    }
+    EXPECT_GT(loaded, 0u);
 }
 
 // Writes a value under "\File Types" as an older save would have.
