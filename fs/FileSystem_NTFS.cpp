@@ -108,7 +108,14 @@ int CFileSystem_NTFS::LoadMft() {
         std::lock_guard lock(mftMutex_);
         mft_ = full;
     }
-    uint64_t count = uint64_t(Mft()->DataSize()) / recordSize_;
+    // No more records than the MFT's runs and the volume can hold.
+    std::shared_ptr<const CMftRecord> mft = Mft();
+    uint64_t count = uint64_t(mft->DataSize()) / recordSize_;
+    if (mft->NonResident()) {
+        const uint64_t clusters = mft->Runs().empty() ? 0 : mft->Runs().back().lastVcn + 1;
+        count = std::min(count, clusters / std::max<uint64_t>(1, recordSize_ / bytesPerCluster_) *
+                                    std::max<uint64_t>(1, bytesPerCluster_ / recordSize_));
+    }
     if (totalClusters_) count = std::min(count, totalClusters_ * bytesPerCluster_ / recordSize_);
     recordCount_ = std::min<uint64_t>(count, uint64_t(INT32_MAX) + 1);
     return 1;

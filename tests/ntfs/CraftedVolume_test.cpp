@@ -261,3 +261,26 @@ TEST(CraftedCollection, AStopEndsTheRecordLoop) {
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+// Record 0 claims an MFT of a tebibyte: the records read are those its runs hold.
+TEST(CraftedMft, AnAbsurdMftSizeIsBoundedByItsRuns) {
+    test::TempDir dir;
+    test::CraftedImage image(dir / "absurd.img");
+    const uint64_t mft = 4 * 4096;
+    const std::string bytes = test::ReadFile(image.path()).substr(mft, 1024);
+    CMftRecord record0(nullptr, ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0);
+    auto data = record0.FindAttribute(0x80);
+    ASSERT_TRUE(data.has_value());
+    std::string huge(8, '\0');
+    huge[5] = 1;  // 2^40
+    image.PutBytes(mft + *data + 0x30, huge);
+    test::Analysis a = test::Analyse(image.path());
+    EXPECT_EQ(a.fs->RecordCount(), 28u);  // 7 clusters of 4 KiB
+    EXPECT_NE(a.ByPath("$Bitmap"), nullptr);
+}
+
+}  // namespace
+}  // namespace vx
