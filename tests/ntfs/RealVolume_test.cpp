@@ -106,6 +106,8 @@ protected:
         std::string text;
         for (int i = 0; text.size() < 300000; ++i) text += "line " + std::to_string(i % 97) + " of a compressible text\n";
         put("Packed/text.txt", text + test::RandomBytes(20000, 5));
+        // Units of nothing but zeros are stored as holes.
+        put("Packed/zeros.bin", test::RandomBytes(10000, 8) + std::string(200000, '\0') + test::RandomBytes(10000, 9));
         // Fragmented: small files, the rest filled, every other one removed,
         // then a large file that has only the holes to go to.
         std::filesystem::create_directories(mnt + "/frag");
