@@ -82,7 +82,7 @@ int CFileSystem_NTFS::ReadLayout() {
 }
 
 int CFileSystem_NTFS::LoadMft() {
-    if (totalClusters_ && mftCluster_ >= totalClusters_) return 0;
+    if ((totalClusters_ && mftCluster_ >= totalClusters_) || mftCluster_ > UINT64_MAX / bytesPerCluster_) return 0;
     const uint64_t position = mftCluster_ * bytesPerCluster_;
     std::vector<uint8_t> image(recordSize_);
     if (ReadBytes(position, recordSize_, image.data()) != recordSize_) return 0;

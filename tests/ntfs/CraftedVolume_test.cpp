@@ -3,6 +3,8 @@
 // sparse and compressed data. These need no mount, so they run everywhere.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "device/LocalComputer.h"
 #include "fs/AnalysisState.h"
 #include "settings/EventLog.h"
@@ -280,6 +282,45 @@ TEST(CraftedMft, AnAbsurdMftSizeIsBoundedByItsRuns) {
     test::Analysis a = test::Analyse(image.path());
     EXPECT_EQ(a.fs->RecordCount(), 28u);  // 7 clusters of 4 KiB
     EXPECT_NE(a.ByPath("$Bitmap"), nullptr);
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// Random damage to well-formed records (their update sequence kept valid so
+// the damage reaches the attribute code): every walk, decode and read must
+// stay inside its buffers and end.
+TEST(CraftedDamage, RandomlyDamagedRecordsAreReadSafely) {
+    test::TempDir dir;
+    test::CraftedImage image(dir / "damage.img");
+    test::Analysis a = test::Analyse(image.path());
+    const std::vector<std::vector<uint8_t>> seeds = {
+        RecordBuilder().StdInfo(1, 2, 3).FileName(5, "name.txt", 1).FileName(5, "NAME~1.TXT", 2)
+            .NonResidentData(test::Pairs({{2, 800}, {3, -1}, {1, 810}}), 20000, 0, 0x0001, 4).Build(20),
+        RecordBuilder().FileName(5, "list", 1).AttributeList({{0x80, 21}, {0x30, 22}, {0x80, 20}})
+            .ResidentData("resident value").Build(20),
+    };
+    std::mt19937 random(1234);
+    std::vector<uint8_t> out(1 << 20);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> r = seeds[size_t(round) % seeds.size()];
+        const int hits = 1 + int(random() % 8);
+        for (int i = 0; i < hits; ++i) {
+            const size_t at = 56 + random() % (r.size() - 64);
+            if (at % 512 >= 510) continue;  // leave the check words alone
+            r[at] = uint8_t(random());
+        }
+        CMftRecord record(a.fs, r, 20);
+        FoundObject t;
+        std::string name;
+        record.FillObject(t, name);
+        record.LoadAttributeList();
+        record.ReadData(0, int64_t(out.size()), out.data());
+        record.ReadData(int64_t(random() % 100000), 4096, out.data());
+    }
 }
 
 }  // namespace
