@@ -187,9 +187,12 @@ FoundObject* CFoundObjectList::AddFromFileSystem(const FoundObject& from, bool n
         const char* name = incoming.name ? OwnNameLocked(incoming.name) : nullptr;
         incoming.name = name;
 
-        // A lost folder made earlier for this id is the record to fill.
+        // A lost folder made earlier for this id is the record to fill, when
+        // what arrives is a folder: a file can share the first cluster of a
+        // missing folder, and must not take its children.
         uint32_t placeholder = kNoSlot;
-        for (uint32_t s = idHeads_.Get(incoming.id); s != kNoSlot; s = links_[s].nextSameId) {
+        for (uint32_t s = incoming.IsFolder() ? idHeads_.Get(incoming.id) : kNoSlot; s != kNoSlot;
+             s = links_[s].nextSameId) {
             if (all_[s]->parent == object_id::LostFolders) {
                 placeholder = s;
                 break;

@@ -68,6 +68,17 @@ TEST_F(FoundObjectListTest, OrphanGoesToLostFolderThatLaterBecomesTheRealFolder)
     EXPECT_EQ(std::vector<int>(codes.begin() + 2, codes.end()), (std::vector<int>{kPlaceholderReplaced, kObjectAdded}));
 }
 
+TEST_F(FoundObjectListTest, AFileSharingAMissingFoldersClusterLeavesItsLostFolderAlone) {
+    list().AddFromFileSystem(Entry(77, 1234, "CHILD.TXT", object_flag::NameAssigned | object_flag::Deleted));
+    FoundObject* lost = list().FindFolder(1234);
+    ASSERT_TRUE(lost);
+    FoundObject* file = list().AddFromFileSystem(Entry(1234, 0, "REUSED.BIN", object_flag::NameAssigned | object_flag::Deleted));
+    EXPECT_NE(file, lost);
+    EXPECT_STREQ(lost->name, "lost_folder_1234");
+    EXPECT_EQ(lost->parent, object_id::LostFolders);
+    EXPECT_EQ(Names(list().CopyChildren(1234)), std::vector<std::string>{"CHILD.TXT"});
+}
+
 TEST_F(FoundObjectListTest, NoLostParentForTheRootOrParentZero) {
     list().rootId = 2;
     list().AddFromFileSystem(Entry(2, 7, "ROOT", object_flag::Folder));  // own id is the root id
