@@ -163,14 +163,14 @@ void CFileSystem_NTFS::Report(const FoundObject& object) {
     OnFileSystemObject(*volume_, object);
 }
 
-void CFileSystem_NTFS::ProcessRecord(int64_t n, ByteSpan image) {
-    if (le32(image, 0) != ntfs::record::Magic) return;
+bool CFileSystem_NTFS::ProcessRecord(int64_t n, ByteSpan image) {
+    if (le32(image, 0) != ntfs::record::Magic) return false;
     if (scratch_->SetImage(image, n) == 0) {
         if (scratch_->Damaged()) ++damaged_;
-        return;
+        return false;
     }
     // Extension records carry no names; their base record reports the file.
-    if (le64(scratch_->Image(), ntfs::record::BaseRecord) & ntfs::kRecordReferenceMask) return;
+    if (le64(scratch_->Image(), ntfs::record::BaseRecord) & ntfs::kRecordReferenceMask) return false;
     FoundObject& t = template_;
     t = FoundObject();
     t.size = kSizeUnknown;
@@ -182,11 +182,35 @@ void CFileSystem_NTFS::ProcessRecord(int64_t n, ByteSpan image) {
     // A file whose names or data attribute moved into extension records.
     if (scratch_->HasAttributeList() && (!scratch_->HasFileName() || (!t.IsFolder() && !scratch_->HasData())))
         scratch_->LoadAttributeList();
-    if (!scratch_->FillObject(t, templateName_)) return;
+    if (!scratch_->FillObject(t, templateName_)) return false;
     if (!scratch_->Runs().empty()) t.cluster = uint64_t(std::max<int64_t>(scratch_->Runs().front().cluster, 0));
     t.start = t.cluster * bytesPerCluster_;
     t.name = templateName_.c_str();
-    if (t.id != ntfs::kRootRecord && t.parent != 0) Report(t);
+    if (t.id == ntfs::kRootRecord || t.parent == 0) return false;
+    Report(t);
+    return true;
+}
+
+int CFileSystem_NTFS::ReportRecordImage(ByteSpan image) {
+    try {
+        if (!scratch_) scratch_ = std::make_unique<CMftRecord>(this);
+        if (image.size() < recordSize_) return 0;
+        return ProcessRecord(le32(image, ntfs::record::OwnNumber), image.first(recordSize_)) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CFileSystem_NTFS::ProbeRecords(const FoundObject& at) {
+    int reported = 0;
+    std::vector<uint8_t> image(recordSize_);
+    const uint64_t sectorsPerRecord = recordSize_ / kSectorSize;
+    uint64_t sector = at.start / kSectorSize;
+    for (int i = 0; i < 10 && (volume_->totalSectors == 0 || sector < volume_->totalSectors); ++i, sector += sectorsPerRecord) {
+        if (volume_->ReadSectors(image.data(), sector, sectorsPerRecord) != recordSize_) break;
+        if (le32(image, 0) == ntfs::record::Magic) reported += ReportRecordImage(image);
+    }
+    return reported;
 }
 
 int CFileSystem_NTFS::ParseVolume() {

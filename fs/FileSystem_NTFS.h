@@ -32,6 +32,13 @@ public:
     int LoadMft();
     int LoadClusterBitmap();
 
+    // Reads up to ten records one after another from the object's start (while
+    // inside the volume) and reports each one that begins "FILE". Returns the
+    // records reported.
+    int ProbeRecords(const FoundObject& at);
+    // Builds a found object from one record image and reports it.
+    int ReportRecordImage(ByteSpan image);
+
     // Reads MFT record `n` (record-size bytes) into `image`. Returns the
     // bytes read, 0 when the record cannot be read or is refused.
     uint32_t ReadRecord(int32_t n, uint8_t* image) const;
@@ -51,7 +58,8 @@ public:
     std::function<void(const FoundObject&)> objectSink;
 
 private:
-    void ProcessRecord(int64_t n, ByteSpan image);
+    // Returns true when the record was reported.
+    bool ProcessRecord(int64_t n, ByteSpan image);
     void Report(const FoundObject& object);
     bool KeepRunning() const;
     void SetProgress(uint64_t n) const;

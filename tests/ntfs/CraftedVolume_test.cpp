@@ -181,6 +181,25 @@ TEST_F(CraftedVolume, LayoutBitmapAndReadsByContent) {
     EXPECT_EQ(a.fs->FileRead(lost, out.data(), 0, 100), 100u);
     EXPECT_EQ(std::string(out.begin(), out.begin() + 100), extension_.substr(0, 100));
 
+    // An MFT record found by content (type 24) is read where it was found.
+    FoundObject record;
+    record.type = 24;
+    record.start = 4 * kCluster + 22 * 1024;
+    record.size = sparse_.size();
+    std::vector<uint8_t> data(sparse_.size());
+    EXPECT_EQ(a.fs->FileRead(record, data.data(), 0, uint32_t(data.size())), sparse_.size());
+    EXPECT_TRUE(std::string(data.begin(), data.end()) == sparse_);
+
+    // Probing from a position reports the records found there.
+    std::vector<int32_t> probed;
+    a.fs->objectSink = [&](const FoundObject& o) { probed.push_back(o.id); };
+    FoundObject at;
+    at.start = 4 * kCluster + 17 * 1024;
+    // Ten records from 17; 21 is an extension record and reports nothing.
+    EXPECT_EQ(a.fs->ProbeRecords(at), 9);
+    EXPECT_EQ(probed, (std::vector<int32_t>{17, 18, 19, 20, 22, 23, 24, 25, 26}));
+    a.fs->objectSink = nullptr;
+
     // A second analysis lists the same records again.
     const size_t listed = a.objects.size();
     test::Analysis again = test::Analyse(path_);
