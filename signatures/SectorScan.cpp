@@ -47,12 +47,16 @@ CSearcher* CSectorScan::WaitForIdleWorker() {
 }
 
 uint64_t CSectorScan::ReadBlock(uint8_t* buffer, uint64_t firstSector) {
-    std::memset(buffer, 0, blockSize_);
     uint64_t count = blockSize_ / kSectorSize;
-    if (firstSector >= totalSectors_) return 0;
-    if (firstSector + count > totalSectors_) count = totalSectors_ - firstSector;
-    uint64_t n = volume_.ReadSectors(buffer, firstSector, count);
-    if (n != 0) return n;
+    if (firstSector >= totalSectors_) count = 0;
+    else if (firstSector + count > totalSectors_) count = totalSectors_ - firstSector;
+    uint64_t n = count ? volume_.ReadSectors(buffer, firstSector, count) : 0;
+    if (n != 0) {
+        // A block read short (the end of the volume) is scanned whole: the rest is zeros.
+        if (n < blockSize_) std::memset(buffer + n, 0, blockSize_ - n);
+        return n;
+    }
+    std::memset(buffer, 0, blockSize_);
 
     // Read the block again sector by sector; what stays unreadable is zeros.
     uint64_t runStart = 0, runLength = 0;
