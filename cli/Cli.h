@@ -71,6 +71,13 @@ struct NtfsInfo {
 bool DescribeNtfs(CVolume& volume, NtfsInfo& out);
 std::string NtfsInfoText(const NtfsInfo& info);
 std::string NtfsInfoJson(const NtfsInfo& info);
+// The progress of a sector scan: "Scanning  42.0%  512.3 MB/s  0:12 left".
+std::string ScanProgressText(const char* what, uint64_t done, uint64_t total, uint64_t bytesPerUnit, double seconds);
+// Shows the progress of the volume's sector-analysis thread until it ends.
+void WaitForScan(CVolume& volume, const char* what);
+// Opens a source and adds it to the computer's drive list (so that volumes
+// found inside it can be attached to it), its boot sector parsed.
+CVolume* OpenListedSource(const std::string& path);
 
 // Commands: each takes the arguments after its name and returns the exit status.
 int CmdInfo(const Args& args);
@@ -79,5 +86,6 @@ int CmdImage(const Args& args);
 int CmdTypes(const Args& args);
 int CmdAddsig(const Args& args);
 int CmdAnalyze(const Args& args);
+int CmdSearchLost(const Args& args);
 
 }  // namespace vx::cli

@@ -24,6 +24,7 @@ const Command kCommands[] = {
     {"analyze", vx::cli::CmdAnalyze, "analyze SOURCE [--fs-only] [--json] [--partition N | --all-partitions]\n"
                                      "                                analyse a volume or a disk's partitions and list what was found"},
     {"addsig", vx::cli::CmdAddsig, "addsig FILE                   add a signature file to the database"},
+    {"search-lost", vx::cli::CmdSearchLost, "search-lost SOURCE [--json]   find partitions that no table lists any more"},
 };
 
 void PrintHelp() {

@@ -41,6 +41,11 @@ public:
     // its boot sector parsed. Null when the file cannot be opened.
     CVolume* LoadImage(const std::string& path);
 
+    // The lost-volume search (device/LostVolumeSearch.cpp): scans every sector
+    // of `volume` for boot sectors on a thread of its own; each becomes a
+    // Found volume below it. 0 when the volume is being analysed already.
+    int SearchLostDisks(CVolume& volume);
+
     // The last volume in the list with this id, or null.
     CVolume* FindVolume(int32_t id) const;
 

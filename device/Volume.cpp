@@ -53,6 +53,7 @@ CVolume::CVolume(VolumeKind k, uint32_t type) : parent(this), driveType(type), k
 
 CVolume::~CVolume() {
     if (queryThread.joinable()) queryThread.join();
+    StopSectorAnalysis();
     Close();
     collection.Clear();
 }

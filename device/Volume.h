@@ -115,6 +115,21 @@ public:
     // Fills the descriptor from the device (DriveQuery.cpp).
     void QueryInformation();
 
+    // The sector phase of an analysis (fs/SectorAnalysis.cpp): scans every
+    // sector for file signatures; matches become lost files, boot sectors
+    // Found volumes (only those while the search-only flag is set).
+    void AnalyseSectors();
+    // The add hook of the sector scan; called from its worker threads, one
+    // call at a time.
+    void OnScanFound(const FoundObject& record);
+    // Runs AnalyseSectors on a thread of its own (the lost-volume search
+    // passes true) and returns at once.
+    void StartSectorAnalysis(bool searchOnlyFlag);
+    // Waits for the thread StartSectorAnalysis started, if any.
+    void WaitForSectorAnalysis();
+    // Stops that thread if it still runs, and waits for it.
+    void StopSectorAnalysis();
+
     // The reader behind the open source, or null. Shared so that a Close on
     // one thread never pulls it from under a read on another.
     std::shared_ptr<ISectorReader> Reader() const;
@@ -165,6 +180,10 @@ public:
     std::atomic<uint32_t> searchOnly{0};
 
     std::thread queryThread;
+    std::thread sectorAnalysisThread;
+    std::atomic<bool> sectorAnalysisActive{false};
+    // Sectors the last sector scan could not read and scanned as zeros.
+    std::atomic<uint64_t> unreadableSectors{0};
 
     int32_t Id() const { return rootRecord.id; }
     void SetId(int32_t id) { rootRecord.id = id; }

@@ -1,0 +1,124 @@
+// Sector-scan throughput against the page-cache read limit of this machine.
+//
+//   build/bench/bench_sector_scan [IMAGE] [--size-mib N] [--workers N]
+//
+// Makes (once) an image of N MiB (default 1024) of pseudo-random bytes with a
+// real file header every MiB, reads it once to warm the page cache, then in
+// one run times `cat IMAGE > /dev/null` and the sector scan with the full
+// built-in format table (one worker, then the given number), and prints both
+// throughputs, their ratio, and the peak resident memory.
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "device/LocalComputer.h"
+#include "device/Volume.h"
+#include "settings/ProgramSettings.h"
+#include "signatures/SectorScan.h"
+#include "signatures/SectorScanMatcher.h"
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+void MakeImage(const std::string& path, uint64_t mib) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0 && uint64_t(st.st_size) == mib << 20) return;
+    std::fprintf(stderr, "making %s (%llu MiB)\n", path.c_str(), (unsigned long long)mib);
+    const char* headers[] = {"\xFF\xD8\xFF\xE0", "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", "PK\x03\x04", "%PDF-1.4",
+                             "GIF89a", "RIFF\0\0\0\0WAVEfmt "};
+    const size_t lengths[] = {4, 16, 4, 8, 6, 15};
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::vector<uint64_t> block((1 << 20) / 8);
+    uint64_t x = 0x9E3779B97F4A7C15ull;
+    for (uint64_t m = 0; m < mib; ++m) {
+        for (uint64_t& w : block) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            w = x;
+        }
+        std::memcpy(block.data(), headers[m % 6], lengths[m % 6]);
+        out.write(reinterpret_cast<const char*>(block.data()), std::streamsize(block.size() * 8));
+    }
+}
+
+double CatSeconds(const std::string& path) {
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        auto t = std::chrono::steady_clock::now();
+        if (std::system(("cat '" + path + "' > /dev/null").c_str()) != 0) return 0;
+        best = std::min(best, Seconds(t));
+    }
+    return best;
+}
+
+class CountingSink final : public vx::IScanSink {
+public:
+    void OnScanFound(std::unique_ptr<vx::FoundObject>) override { ++count; }
+    std::atomic<uint64_t> count{0};
+};
+
+double ScanSeconds(const std::string& path, uint32_t workers, const vx::IScanMatcher& matcher, uint64_t& found) {
+    vx::Settings().SetWord(vx::settings_offset::ScanWorkerCount, workers);
+    double best = 1e9;
+    for (int i = 0; i < 2; ++i) {
+        auto volume = vx::Computer().OpenSource(path);
+        if (!volume) return 0;
+        CountingSink sink;
+        std::atomic<int32_t> running{0};
+        std::atomic<uint64_t> total{0}, progress{0};
+        vx::CSectorScan scan(*volume, matcher, sink, vx::ScanControl{running, total, progress, 0});
+        auto t = std::chrono::steady_clock::now();
+        scan.RunScan();
+        best = std::min(best, Seconds(t));
+        found = sink.count;
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string path = "/tmp/vornex-scan-bench.img";
+    uint64_t mib = 1024;
+    uint32_t workers = 2;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--size-mib" && i + 1 < argc) mib = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--workers" && i + 1 < argc) workers = uint32_t(std::strtoul(argv[++i], nullptr, 10));
+        else path = a;
+    }
+    MakeImage(path, mib);
+    vx::Settings().InitialiseSettings();
+    vx::CDatabaseScanMatcher matcher;
+    CatSeconds(path);  // warm the page cache
+
+    const double bytes = double(mib << 20);
+    const double cat = CatSeconds(path);
+    uint64_t found1 = 0, foundN = 0;
+    const double one = ScanSeconds(path, 1, matcher, found1);
+    const double many = ScanSeconds(path, workers, matcher, foundN);
+    struct rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+
+    auto mbs = [&](double s) { return s > 0 ? bytes / s / 1e6 : 0.0; };
+    std::printf("image: %s, %llu MiB, %zu formats\n", path.c_str(), (unsigned long long)mib, matcher.FormatCount());
+    std::printf("cat IMAGE > /dev/null: %8.1f MB/s\n", mbs(cat));
+    std::printf("scan, 1 worker:        %8.1f MB/s  (%.0f%% of cat, %llu candidates)\n", mbs(one),
+                100.0 * mbs(one) / mbs(cat), (unsigned long long)found1);
+    std::printf("scan, %u workers:       %8.1f MB/s  (%.0f%% of cat, %llu candidates)\n", workers, mbs(many),
+                100.0 * mbs(many) / mbs(cat), (unsigned long long)foundN);
+    std::printf("peak resident memory:  %8.1f MiB\n", usage.ru_maxrss / 1024.0);
+    return 0;
+}
