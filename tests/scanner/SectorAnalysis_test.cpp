@@ -1,0 +1,115 @@
+// The sector phase over a volume with the full built-in format table: what
+// each kind of match becomes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/Notifier.h"
+#include "device/LocalComputer.h"
+#include "device/Volume.h"
+#include "fs/AnalysisState.h"
+#include "settings/ProgramSettings.h"
+#include "signatures/FileTypeDatabase.h"
+#include "tests/support/TestSupport.h"
+
+namespace vx {
+namespace {
+
+using test::MustRun;
+using test::Quote;
+
+class SectorAnalysisTest : public ::testing::Test {
+protected:
+    void SetUp() override { FileTypes().LoadDatabase(); }
+
+    // A 4 MiB image with `parts` written at their byte offsets.
+    CVolume* Volume(const std::vector<std::pair<uint64_t, std::string>>& parts) {
+        std::string image(4 << 20, '\0');
+        for (const auto& [at, bytes] : parts) image.replace(at, bytes.size(), bytes);
+        const std::string path = dir_ / ("v" + std::to_string(++images_) + ".img");
+        test::WriteFile(path, image);
+        return Computer().LoadImage(path);
+    }
+    // The first sector of a freshly made FAT32 volume.
+    std::string Fat32BootSector() {
+        const std::string path = dir_ / "fat32.img";
+        MustRun("mkfs.fat -C -F 32 -s 1 -n INSIDE " + Quote(path) + " 40960 >/dev/null");
+        return test::ReadFile(path).substr(0, 512);
+    }
+    static const FoundObject* At(CVolume& volume, uint64_t start) { return volume.collection.FindByPosition(start); }
+
+    test::ScopedConfig config_;
+    test::TempDir dir_;
+    int images_ = 0;
+};
+
+TEST_F(SectorAnalysisTest, EachKindOfMatchBecomesWhatItIs) {
+    const std::string tiff("II*\0\x08\0\0\0", 8);
+    CVolume* volume = Volume({{512 * 20, tiff}, {1 << 20, Fat32BootSector()}, {512 * 40, "FILE0\0\3\0"},
+                              {(4 << 20) - 512, "%PDF-1.5\n"}});
+    ASSERT_TRUE(volume);
+    test::RecordingNotifier notifier;
+    test::LogMark mark;
+    volume->AnalyseSectors();
+
+    // One lost file for the TIFF header, of the first TIFF-like format in list order.
+    const FoundObject* photo = At(*volume, 512 * 20);
+    ASSERT_TRUE(photo);
+    EXPECT_EQ(photo->type, 114);
+    EXPECT_STREQ(photo->name, "foto_image_10240.NEF");
+    EXPECT_EQ(photo->flags & 0x1001, 0x1001);
+    const FoundObject* group = volume->collection.FindFolder(photo->parent);
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->parent, object_id::LostFiles);
+    // A header in the last sector of the volume is found.
+    const FoundObject* pdf = At(*volume, (4 << 20) - 512);
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdf->type, 47);
+    // The FAT32 boot sector is a Found volume, not a lost file; the NTFS record is nothing.
+    EXPECT_FALSE(At(*volume, 1 << 20));
+    EXPECT_FALSE(At(*volume, 512 * 40));
+    bool found = false;
+    for (CVolume* child : volume->Children())
+        found |= child->rootRecord.start == (1 << 20) && child->typeCode == 11;
+    EXPECT_TRUE(found);
+
+    EXPECT_EQ(volume->sectorFilesFound.load(), 2u);
+    EXPECT_TRUE(mark.Contains("Beginning drive sectors analysis, searching lost files."));
+    EXPECT_TRUE(mark.Contains("Analyze Finished. Found 0 folder(s) and 2 file(s)."));
+    const auto events = notifier.analysisEvents();
+    EXPECT_NE(std::find(events.begin(), events.end(), WM_SECTOR_ANALYSIS_DONE), events.end());
+}
+
+TEST_F(SectorAnalysisTest, ObjectAlreadyListedIsMarkedSeenAgain) {
+    CVolume* volume = Volume({{512 * 8, "PK\x03\x04"}, {512 * 9, "PK\x03\x04"}});
+    ASSERT_TRUE(volume);
+    FoundObject known;
+    known.start = 512 * 8;
+    known.size = 100;
+    known.id = 77;
+    known.parent = volume->collection.rootId;
+    known.name = "known.zip";
+    volume->collection.AddFromFileSystem(known);
+    const size_t before = volume->collection.Count();
+    volume->AnalyseSectors();
+    const FoundObject* listed = At(*volume, 512 * 8);
+    ASSERT_TRUE(listed);
+    EXPECT_STREQ(listed->name, "known.zip");
+    EXPECT_TRUE(listed->Is(object_flag::SeenAgain));
+    ASSERT_TRUE(At(*volume, 512 * 9));
+    EXPECT_FALSE(At(*volume, 512 * 9)->Is(object_flag::SeenAgain));
+    EXPECT_GT(volume->collection.Count(), before);
+}
+
+TEST_F(SectorAnalysisTest, SearchOnlyAddsNoLostFiles) {
+    CVolume* volume = Volume({{512 * 8, "PK\x03\x04"}, {1 << 20, Fat32BootSector()}});
+    ASSERT_TRUE(volume);
+    volume->searchOnly = 1;
+    volume->AnalyseSectors();
+    EXPECT_FALSE(At(*volume, 512 * 8));
+    EXPECT_EQ(volume->Children().size(), 1u);
+}
+
+}  // namespace
+}  // namespace vx
