@@ -115,15 +115,9 @@ public:
     // Fills the descriptor from the device (DriveQuery.cpp).
     void QueryInformation();
 
-    // The sector phase of an analysis (fs/SectorAnalysis.cpp): scans every
-    // sector for file signatures; matches become lost files, boot sectors
-    // Found volumes (only those while the search-only flag is set).
-    void AnalyseSectors();
-    // The add hook of the sector scan; called from its worker threads, one
-    // call at a time.
-    void OnScanFound(const FoundObject& record);
-    // Runs AnalyseSectors on a thread of its own (the lost-volume search
-    // passes true) and returns at once.
+    // Runs the sector phase of an analysis (AnalyseSectors, fs/Analysis.h)
+    // on a thread of its own and returns at once; the lost-volume search
+    // passes true, so that only boot sectors count (fs/SectorAnalysis.cpp).
     void StartSectorAnalysis(bool searchOnlyFlag);
     // Waits for the thread StartSectorAnalysis started, if any.
     void WaitForSectorAnalysis();

@@ -10,6 +10,7 @@
 #include "fs/FileSystem.h"
 #include "fs/FileSystem_FAT.h"
 #include "fs/FileSystem_NTFS.h"
+#include "fs/SectorAnalysis.h"
 #include "settings/EventLog.h"
 #include "settings/ProgramSettings.h"
 
@@ -139,8 +140,7 @@ void AnalyseSectors(CVolume& volume) {
     const int64_t t0 = TickMs();
     volume.collection.EnablePositionIndex(true);
 
-    // The sector scan runs here, on this thread, until it ends or the running
-    // flag clears; it hands every match to OnScanFound.
+    RunSectorScan(volume);
 
     const int64_t elapsed = TickMs() - t0;
     Notifier().OnAnalysisEvent(WM_SECTOR_ANALYSIS_DONE, &volume);
@@ -168,6 +168,9 @@ void Analyse(CVolume& volume) {
                     break;
                 }
             }
+            // Only the lost-volume search keeps boot sectors alone; a full
+            // analysis lists lost files again.
+            volume.searchOnly = 0;
             if (sectorPhase && controller.sectorPhase && TheAnalysisState().Running()) AnalyseSectors(volume);
         }
     } catch (...) {

@@ -8,6 +8,7 @@
 #include "common/Notifier.h"
 #include "device/LocalComputer.h"
 #include "device/Volume.h"
+#include "fs/Analysis.h"
 #include "fs/AnalysisState.h"
 #include "settings/ProgramSettings.h"
 #include "signatures/FileTypeDatabase.h"
@@ -51,7 +52,7 @@ TEST_F(SectorAnalysisTest, EachKindOfMatchBecomesWhatItIs) {
     ASSERT_TRUE(volume);
     test::RecordingNotifier notifier;
     test::LogMark mark;
-    volume->AnalyseSectors();
+    AnalyseSectors(*volume);
 
     // One lost file for the TIFF header, of the first TIFF-like format in list order.
     const FoundObject* photo = At(*volume, 512 * 20);
@@ -92,7 +93,7 @@ TEST_F(SectorAnalysisTest, ObjectAlreadyListedIsMarkedSeenAgain) {
     known.name = "known.zip";
     volume->collection.AddFromFileSystem(known);
     const size_t before = volume->collection.Count();
-    volume->AnalyseSectors();
+    AnalyseSectors(*volume);
     const FoundObject* listed = At(*volume, 512 * 8);
     ASSERT_TRUE(listed);
     EXPECT_STREQ(listed->name, "known.zip");
@@ -106,7 +107,7 @@ TEST_F(SectorAnalysisTest, SearchOnlyAddsNoLostFiles) {
     CVolume* volume = Volume({{512 * 8, "PK\x03\x04"}, {1 << 20, Fat32BootSector()}});
     ASSERT_TRUE(volume);
     volume->searchOnly = 1;
-    volume->AnalyseSectors();
+    AnalyseSectors(*volume);
     EXPECT_FALSE(At(*volume, 512 * 8));
     EXPECT_EQ(volume->Children().size(), 1u);
 }
