@@ -87,8 +87,11 @@ FoundObject* OnScanFound(CVolume& volume, const FoundObject& record) {
         // Search-only runs list volumes and nothing else; system formats
         // (below 30) are never lost files.
         if (volume.searchOnly || record.type < 30) return nullptr;
+        // A position already listed (found by the file-system analysis, or by
+        // an earlier format matching the same header) is marked, not counted.
+        const bool listed = volume.collection.FindByPosition(record.start) != nullptr;
         FoundObject* added = volume.collection.AddLost(record);
-        Count(added, record.IsFolder(), volume.sectorFoldersFound, volume.sectorFilesFound);
+        if (!listed) Count(added, record.IsFolder(), volume.sectorFoldersFound, volume.sectorFilesFound);
         return added;
     } catch (...) {
         return nullptr;
