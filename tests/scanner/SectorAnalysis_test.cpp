@@ -58,7 +58,11 @@ TEST_F(SectorAnalysisTest, EachKindOfMatchBecomesWhatItIs) {
     const FoundObject* photo = At(*volume, 512 * 20);
     ASSERT_TRUE(photo);
     EXPECT_EQ(photo->type, 114);
+    EXPECT_STREQ(photo->name, "foto_image_10240.NEF");
     EXPECT_EQ(photo->flags & 0x1001, 0x1001);
+    const FoundObject* group = volume->collection.FindFolder(photo->parent);
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->parent, object_id::LostFiles);
     // A header in the last sector of the volume is found.
     const FoundObject* pdf = At(*volume, (4 << 20) - 512);
     ASSERT_TRUE(pdf);
