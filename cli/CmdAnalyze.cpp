@@ -15,6 +15,7 @@
 #include "fs/Analysis.h"
 #include "fs/FatTime.h"
 #include "fs/ObjectPath.h"
+#include "fs/ObjectTypes.h"
 #include "signatures/FileTypeDatabase.h"
 
 namespace vx::cli {
@@ -44,14 +45,8 @@ std::string Time(uint64_t fileTime) {
     return text.empty() ? "null" : JsonString(text);
 }
 
-std::string TypeName(const FoundObject& r) {
-    if (r.IsFolder()) return LoadString(str::Folder);
-    const FileType* type = r.type ? FileTypes().FindTypeById(r.type) : nullptr;
-    return type ? type->Title() : std::string();
-}
-
 void PrintJson(const CVolume& volume, const FoundObject& r, const std::string& prefix) {
-    const std::string typeName = TypeName(r);
+    const std::string typeName = ObjectTypeName(r);
     std::printf("{\"id\": %d, \"parent\": %d, \"name\": %s, \"path\": %s, \"folder\": %s, \"deleted\": %s, "
                 "\"lost\": %s, \"found_by_content\": %s, \"start\": %llu, \"size\": %s, \"type\": %d, "
                 "\"type_name\": %s, \"created\": %s, \"modified\": %s, \"accessed\": %s}\n",

@@ -1,5 +1,6 @@
 #include "fs/ObjectTypes.h"
 
+#include "common/Strings.h"
 #include "signatures/FileTypeDatabase.h"
 
 namespace vx {
@@ -14,6 +15,16 @@ bool LookupObjectType(const FoundObject& record, ObjectTypeInfo& info) {
     info.extension = FileTypeDatabase::FirstExtension(*type);
     info.groupTitle = db.GroupTitle(info.group);
     return true;
+}
+
+std::string ObjectTypeName(const FoundObject& record) {
+    if (record.IsFolder()) return LoadString(str::Folder);
+    if (const FileType* type = FileTypes().FindForObject(record)) {
+        std::string title = type->Title();
+        if (!title.empty()) return title;
+    }
+    const std::string extension = record.name ? FileTypeDatabase::NameExtension(record.name) : std::string();
+    return extension.empty() ? std::string("File") : extension + " File";
 }
 
 }  // namespace vx
