@@ -3,16 +3,50 @@
 
 #include "cli/Cli.h"
 #include "common/Strings.h"
+#include "common/Text.h"
+#include "device/LocalComputer.h"
 #include "device/Volume.h"
 
 namespace vx::cli {
 
+namespace {
+
+std::string SerialText(const CVolume& v) {
+    if (v.serialNumberHigh) return Format("%X%08X", v.serialNumberHigh, v.serialNumber);
+    return v.serialNumber ? Format("%X", v.serialNumber) : std::string();
+}
+
+// As the drive views do: a name still "Unknown" is refreshed from the type
+// code, or from the boot sector when there is no code.
+void RefreshFileSystemName(CVolume& v) {
+    if (v.fileSystemName != "Unknown") return;
+    v.SetFileSystemName(v.typeCode ? v.typeCode : CVolume::DetectFileSystem(v.bootBuffer.data()));
+}
+
+std::string PartitionsJson(const std::vector<CVolume*>& partitions) {
+    std::string out = "[";
+    for (size_t i = 0; i < partitions.size(); ++i) {
+        const CVolume* p = partitions[i];
+        out += Format("%s{\"start\": %llu, \"type\": %d, \"type_code\": %u}", i ? ", " : "",
+                      (unsigned long long)p->rootRecord.start, int(uint8_t(p->rootRecord.type)), p->typeCode);
+    }
+    return out + "]";
+}
+
+}  // namespace
+
 int CmdInfo(const Args& args) {
     std::vector<std::string> sources = Positionals(args, {});
     if (sources.size() != 1) return UsageError("info needs one SOURCE");
-    std::unique_ptr<CVolume> volume = OpenSource(sources[0]);
-    if (!volume) return kExitError;
-    volume->ReadBootSector();
+    std::unique_ptr<CVolume> opened = OpenSource(sources[0]);
+    if (!opened) return kExitError;
+    // In the computer's list, so that the partitions of a whole disk are
+    // added below it as Found volumes.
+    CVolume* volume = Computer().Volumes().Append(std::move(opened));
+    volume->ParseBootSector();
+    const std::vector<CVolume*> partitions = volume->Children();
+    RefreshFileSystemName(*volume);
+    for (CVolume* p : partitions) RefreshFileSystemName(*p);
     std::string firstSector;
     for (size_t i = 0; i < kSectorSize; ++i) {
         if (i % 32 == 0) firstSector += Format("\n  %04zx ", i);
@@ -21,17 +55,34 @@ int CmdInfo(const Args& args) {
     NtfsInfo ntfs;
     const bool isNtfs = DescribeNtfs(*volume, ntfs);
     if (HasFlag(args, "--json")) {
-        std::printf("{\"display_name\": %s, \"kind\": %s, \"total_bytes\": %llu, \"total_sectors\": %llu%s}\n",
+        std::printf("{\"display_name\": %s, \"kind\": %s, \"type_code\": %u, \"fs_name\": %s, \"label\": %s, "
+                    "\"serial\": %s, \"total_bytes\": %llu, \"total_sectors\": %llu, \"sectors_per_cluster\": %u, "
+                    "\"bytes_per_cluster\": %u, \"partitions\": %s%s}\n",
                     JsonString(volume->DisplayName()).c_str(), JsonString(VolumeKindText(volume->kind)).c_str(),
+                    volume->typeCode, JsonString(volume->fileSystemName).c_str(),
+                    JsonString(TrimSpaces(volume->label)).c_str(), JsonString(SerialText(*volume)).c_str(),
                     (unsigned long long)volume->totalBytes, (unsigned long long)volume->totalSectors,
+                    volume->sectorsPerCluster, volume->bytesPerCluster, PartitionsJson(partitions).c_str(),
                     isNtfs ? NtfsInfoJson(ntfs).c_str() : "");
         return kExitOk;
     }
     std::printf("Display name:   %s\n", volume->DisplayName().c_str());
     std::printf("Kind:           %s\n", VolumeKindText(volume->kind));
     std::printf("Device path:    %s\n", volume->DevicePath().c_str());
+    std::printf("Type code:      %u\n", volume->typeCode);
+    std::printf("File system:    %s\n", volume->fileSystemName.c_str());
+    if (!TrimSpaces(volume->label).empty()) std::printf("Label:          %s\n", TrimSpaces(volume->label).c_str());
+    if (!SerialText(*volume).empty()) std::printf("Serial number:  %s\n", SerialText(*volume).c_str());
     std::printf("Total bytes:    %llu\n", (unsigned long long)volume->totalBytes);
     std::printf("Total sectors:  %llu\n", (unsigned long long)volume->totalSectors);
+    std::printf("Cluster:        %u sector(s), %u bytes\n", volume->sectorsPerCluster, volume->bytesPerCluster);
+    if (!partitions.empty()) {
+        std::printf("Partitions:\n");
+        for (const CVolume* p : partitions)
+            std::printf("  at byte %-14llu type 0x%02X  type code %-3u %-8s %s\n",
+                        (unsigned long long)p->rootRecord.start, unsigned(uint8_t(p->rootRecord.type)), p->typeCode,
+                        p->fileSystemName.c_str(), TrimSpaces(p->label).c_str());
+    }
     if (isNtfs) std::printf("%s", NtfsInfoText(ntfs).c_str());
     std::printf("First sector:%s\n", firstSector.c_str());
     return kExitOk;
