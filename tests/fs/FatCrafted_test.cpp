@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <random>
 
 #include "common/Bytes.h"
 #include "common/Text.h"
@@ -314,6 +315,49 @@ TEST_F(FatCraftedTest, AMillionClusterFolderChainIsCutShort) {
     EXPECT_TRUE(listing.count("/HUGE/INSIDE.TXT"));
     EXPECT_TRUE(mark.Contains("longer than"));
     EXPECT_LT(seconds, 20.0);
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// Images whose FAT, root directory and first data clusters were overwritten
+// with random bytes: every analysis ends and every object reads without harm.
+TEST(FatDamagedImages, RandomDamageNeverCrashes) {
+    test::TempDir dir;
+    test::ScopedConfig config;
+    const std::string clean = dir / "clean.img";
+    const std::string file = dir / "f.bin";
+    test::WriteFile(file, test::RandomBytes(5000, 3));
+    std::string folders;
+    for (int i = 0; i < 20; ++i) folders += " ::/D" + std::to_string(i);
+    test::MustRun("mkfs.fat -C -F 12 " + Quote(clean) + " 1440 >/dev/null && " +
+                  test::Mtools("mmd -i " + Quote(clean) + folders) + " && " +
+                  test::Mtools("mcopy -i " + Quote(clean) + " " + Quote(file) + " ::/D3/f.bin") + " && " +
+                  test::Mtools("mcopy -i " + Quote(clean) + " " + Quote(file) + " ::/D7/g.bin"));
+    const std::string original = test::ReadFile(clean);
+    const Geometry g = ReadGeometry(clean, 12);
+    std::mt19937 random(7);
+    for (int round = 0; round < 40; ++round) {
+        std::string bytes = original;
+        // Damage within the FATs, the root directory and the first clusters.
+        const size_t end = size_t(g.firstData + 60) * 512;
+        for (int k = 0; k < 400; ++k) bytes[512 + random() % (end - 512)] = char(random());
+        const std::string image = dir / "damaged.img";
+        test::WriteFile(image, bytes);
+        std::unique_ptr<CVolume> volume = test::OpenImage(image);
+        ASSERT_TRUE(volume);
+        test::AnalyseFat(*volume);
+        std::vector<char> buffer(64 * 1024);
+        volume->collection.Visit([&](const FoundObject&) {});
+        for (FoundObject* r : volume->collection.Snapshot()) {
+            if (r->IsVolumeNode()) continue;
+            (void)volume->ReadObjectData(*r, buffer.data(), 0, uint32_t(buffer.size()));
+            (void)ObjectPath(volume->collection, *r);
+        }
+    }
 }
 
 }  // namespace
