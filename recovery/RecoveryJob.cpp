@@ -354,13 +354,13 @@ int CRecoveryJob::FolderFor(const FoundObject& object, std::string& relative, st
             std::unordered_set<const FoundObject*> visited;
             const FoundObject* record = object.parent == object.id && object.id != root
                                             ? nullptr
-                                            : volume_->collection.FindFirstById(object.parent);
+                                            : volume_->collection.FindFolder(object.parent);
             while (record && !IsVolumeNode(*record) && parts.size() < kMaxFolderDepth &&
                    visited.insert(record).second) {
                 if (record->id == root || record->id == record->parent) break;
                 parts.push_back(SafeFileName(record->name ? record->name : ""));
                 records.push_back(record);
-                record = volume_->collection.FindFirstById(record->parent);
+                record = volume_->collection.FindFolder(record->parent);
             }
             std::reverse(parts.begin(), parts.end());
             std::reverse(records.begin(), records.end());

@@ -1,0 +1,270 @@
+// vornex-cli recover SOURCE --to DIR [--partition N | --all-partitions] [--fs-only]
+//     [--deleted-only] [--live-only] [--lost] [--match GLOB] [--id ID ...] [--flat]
+//     [--overwrite] [--size-rule typical|next-any|next-same|BYTES]
+// Analyses the source, selects files and recovers them below DIR.
+#include <fnmatch.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "common/Strings.h"
+#include "device/Volume.h"
+#include "fs/Analysis.h"
+#include "fs/ObjectPath.h"
+#include "recovery/Destination.h"
+#include "recovery/RecoverList.h"
+#include "recovery/RecoveryJob.h"
+#include "settings/ProgramSettings.h"
+
+namespace vx::cli {
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void OnInterrupt(int) {
+    g_stop = true;
+    RecoveryJob().StopJob();
+}
+
+struct RecoverOptions {
+    std::string to;
+    bool deletedOnly = false;
+    bool liveOnly = false;
+    bool lost = false;
+    bool fsOnly = false;
+    bool flat = false;
+    bool overwrite = false;
+    std::string match;
+    std::vector<int32_t> ids;
+    ProbableSizeAnswer size;  // how sizes the scan did not settle are decided
+};
+
+// Answers the engine's questions from the options.
+class RecoverNotifier : public CliNotifier {
+public:
+    explicit RecoverNotifier(const RecoverOptions& options) : options_(options) {}
+    ProbableSizeAnswer AskProbableSize(CVolume*, const FoundObject&, const ProbableSizeQuestion&) override {
+        return options_.size;
+    }
+    bool ConfirmOverwrite(const std::string&) override { return options_.overwrite; }
+    void ShowError(const std::string&, const std::string& text) override {
+        std::string line = text;
+        while (!line.empty() && line.front() == '\n') line.erase(line.begin());
+        std::fprintf(stderr, "vornex-cli: %s\n", line.c_str());
+    }
+
+private:
+    const RecoverOptions& options_;
+};
+
+bool ParseSizeRule(const std::string& text, ProbableSizeAnswer& out) {
+    out = {};
+    if (text == "typical") out.rule = kSizeRuleTypical;
+    else if (text == "next-any") out.rule = kSizeRuleNextAny;
+    else if (text == "next-same") out.rule = kSizeRuleNextSame;
+    else {
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 18) return false;
+        out.rule = kSizeRuleCustom;
+        out.customSize = std::stoull(text);
+    }
+    return true;
+}
+
+bool ParseOptions(const Args& args, RecoverOptions& o, std::string& error) {
+    if (!OptionValue(args, "--to", o.to) || o.to.empty()) {
+        error = "recover needs --to DIR";
+        return false;
+    }
+    o.deletedOnly = HasFlag(args, "--deleted-only");
+    o.liveOnly = HasFlag(args, "--live-only");
+    if (o.deletedOnly && o.liveOnly) {
+        error = "--deleted-only and --live-only exclude each other";
+        return false;
+    }
+    o.lost = HasFlag(args, "--lost");
+    o.fsOnly = HasFlag(args, "--fs-only");
+    o.flat = HasFlag(args, "--flat");
+    o.overwrite = HasFlag(args, "--overwrite");
+    OptionValue(args, "--match", o.match);
+    for (const std::string& text : OptionValues(args, "--id")) {
+        try {
+            size_t used = 0;
+            long long id = std::stoll(text, &used);
+            if (used != text.size() || id < INT32_MIN || id > INT32_MAX) throw 0;
+            o.ids.push_back(int32_t(id));
+        } catch (...) {
+            error = "--id needs a number, not '" + text + "'";
+            return false;
+        }
+    }
+    std::string rule = "typical";
+    OptionValue(args, "--size-rule", rule);
+    if (!ParseSizeRule(rule, o.size)) {
+        error = "--size-rule takes typical, next-any, next-same or a size in bytes";
+        return false;
+    }
+    return true;
+}
+
+bool Matches(const CVolume& volume, const FoundObject& object, const std::string& pattern) {
+    if (pattern.empty()) return true;
+    if (pattern.find('/') == std::string::npos) return fnmatch(pattern.c_str(), object.name ? object.name : "", 0) == 0;
+    return fnmatch(pattern.c_str(), ObjectPath(volume.collection, object).c_str(), FNM_PATHNAME) == 0;
+}
+
+// The recover list of one volume: the objects named by --id (a folder with
+// everything below it), else every file the analysis found, then filtered.
+std::vector<FoundObject*> SelectObjects(CVolume& volume, const RecoverOptions& o) {
+    const CFoundObjectList& collection = volume.collection;
+    std::vector<FoundObject*> candidates;
+    if (!o.ids.empty()) {
+        std::vector<FoundObject*> named;
+        for (int32_t id : o.ids) {
+            int64_t cursor = -1;
+            while (FoundObject* r = collection.FindById(id, cursor)) named.push_back(r);
+        }
+        candidates = BuildRecoverList(collection, named);
+    } else {
+        std::vector<const FoundObject*> roots{collection.FindFolder(collection.rootId),
+                                              collection.LostFoldersRootIfAny()};
+        if (o.lost) roots.push_back(collection.LostFilesRootIfAny());
+        for (const FoundObject* root : roots)
+            if (root) AppendFilesBelow(collection, *root, candidates);
+    }
+    std::vector<FoundObject*> out;
+    for (FoundObject* r : candidates) {
+        if (r->IsFolder()) {
+            if (!o.flat) out.push_back(r);
+            continue;
+        }
+        if (r->IsFoundByContent() && !o.lost) continue;
+        if (o.deletedOnly && !r->IsDeleted()) continue;
+        if (o.liveOnly && r->IsDeleted()) continue;
+        if (!Matches(volume, *r, o.match)) continue;
+        out.push_back(r);
+    }
+    return out;
+}
+
+std::string Megabytes(uint64_t bytes) { return Format("%.1f MB", double(bytes) / 1e6); }
+
+// Runs the recovery job over `list` with a progress line; returns its totals.
+RecoveryTotals RunRecovery(CVolume& volume, std::vector<FoundObject*> list, ProgressLine& progress) {
+    CRecoveryJob& job = RecoveryJob();
+    job.objects = std::move(list);
+    const size_t count = job.objects.size();
+    const auto started = std::chrono::steady_clock::now();
+    if (!job.StartRecovery(&volume)) return {};
+    while (!job.Finished()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const uint64_t bytes = job.BytesWritten();
+        progress.Update(Format("Recovering: %d of %zu files, %s, %.1f MB/s", std::min<int>(job.CurrentIndex(), int(count)),
+                               count, Megabytes(bytes).c_str(), seconds > 0 ? double(bytes) / 1e6 / seconds : 0.0));
+    }
+    job.Wait();
+    progress.Finish();
+    // Name what was not written whole.
+    const std::vector<RecoveryOutcome> outcomes = job.Outcomes();
+    for (size_t i = 0; i < outcomes.size() && i < job.objects.size(); ++i) {
+        const char* what = outcomes[i] == RecoveryOutcome::Short     ? "short"
+                           : outcomes[i] == RecoveryOutcome::Skipped ? "skipped"
+                           : outcomes[i] == RecoveryOutcome::Failed  ? "failed"
+                           : outcomes[i] == RecoveryOutcome::Pending ? "not reached"
+                                                                     : nullptr;
+        if (what) std::fprintf(stderr, "%s: %s\n", what, ObjectPath(volume.collection, *job.objects[i]).c_str());
+    }
+    RecoveryTotals totals = job.Totals();
+    for (RecoveryOutcome outcome : outcomes)
+        if (outcome == RecoveryOutcome::Pending) ++totals.skipped;
+    return totals;
+}
+
+void Add(RecoveryTotals& sum, const RecoveryTotals& t) {
+    sum.written += t.written;
+    sum.shortFiles += t.shortFiles;
+    sum.skipped += t.skipped;
+    sum.failed += t.failed;
+    sum.folders += t.folders;
+    sum.bytes += t.bytes;
+    sum.unreadableSectors += t.unreadableSectors;
+}
+
+}  // namespace
+
+int CmdRecover(const Args& args) {
+    std::vector<std::string> sources = Positionals(args, {"--to", "--partition", "--match", "--id", "--size-rule"});
+    if (sources.size() != 1) return UsageError("recover needs one SOURCE");
+    RecoverOptions options;
+    std::string error;
+    if (!ParseOptions(args, options, error)) return UsageError(error);
+
+    std::vector<AnalysisTarget> targets;
+    bool allPartitions = false;
+    if (int status = ChooseTargets(sources[0], args, targets, allPartitions)) return status;
+
+    RecoverNotifier notifier(options);
+    SetNotifier(&notifier);
+    Settings().SetFlag(settings_offset::KeepFolderStructure, !options.flat);
+    Settings().SetFlag(settings_offset::ConfirmFileOverwrite, true);
+    std::string root = options.to;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    for (const AnalysisTarget& t : targets) {
+        if (DestinationOnSource(*t.volume, root)) {
+            ValidateDestination(t.volume, &root, false);
+            return kExitError;
+        }
+    }
+    if (!ValidateDestination(targets.front().volume, &root, false)) return kExitError;
+
+    AnalysisController().sectorPhase = options.lost && !options.fsOnly;
+    g_stop = false;
+    auto previous = std::signal(SIGINT, OnInterrupt);
+    ProgressLine progress;
+    RecoveryTotals sum;
+    size_t selected = 0;
+    bool complete = true;
+    for (const AnalysisTarget& t : targets) {
+        if (g_stop) break;
+        if (allPartitions)
+            std::fprintf(stderr, "Partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
+                         t.volume->fileSystemName.c_str());
+        if (!RunAnalysis(*t.volume, progress)) {
+            complete = false;
+            break;
+        }
+        std::string folder = allPartitions ? Format("%s/p%d", root.c_str(), t.partition) : root;
+        if (!ValidateDestination(t.volume, &folder, false)) {
+            std::signal(SIGINT, previous);
+            return kExitError;
+        }
+        Settings().SetText(settings_offset::DestinationFolder, 4096, folder);
+        std::vector<FoundObject*> list = SelectObjects(*t.volume, options);
+        for (FoundObject* r : list) selected += r->IsFolder() ? 0 : 1;
+        Add(sum, RunRecovery(*t.volume, std::move(list), progress));
+    }
+    std::signal(SIGINT, previous);
+    if (g_stop) complete = false;
+
+    std::printf("Recovered %llu of %zu files (%s) to %s\n", (unsigned long long)(sum.written + sum.shortFiles),
+                selected, Megabytes(sum.bytes).c_str(), root.c_str());
+    std::printf("  written whole:      %llu\n", (unsigned long long)sum.written);
+    std::printf("  short:              %llu\n", (unsigned long long)sum.shortFiles);
+    std::printf("  skipped:            %llu\n", (unsigned long long)sum.skipped);
+    std::printf("  failed:             %llu\n", (unsigned long long)sum.failed);
+    std::printf("  bytes:              %llu\n", (unsigned long long)sum.bytes);
+    std::printf("  unreadable sectors: %llu\n", (unsigned long long)sum.unreadableSectors);
+    std::fflush(stdout);
+    SetNotifier(nullptr);
+    const bool whole = complete && sum.shortFiles == 0 && sum.skipped == 0 && sum.failed == 0;
+    return whole ? kExitOk : kExitIncomplete;
+}
+
+}  // namespace vx::cli
