@@ -219,6 +219,12 @@ void CRecoveryJob::RunThread() {
                 std::lock_guard lock(mutex_);
                 outcomes_[i] = outcome;
             }
+            if (!aborted && g_work.load() == 0 && !objects.empty()) {
+                // Stopped inside the last object: its file is not whole, and
+                // a try-open run does not open it.
+                EventLog().LogText(tryOpen ? "Action aborted!" : "Recovery aborted!");
+                aborted = true;
+            }
             if (!aborted) currentIndex_ = int32_t(objects.size());
             StampFolders();
             if (tryOpen && !aborted) {
