@@ -1,5 +1,6 @@
 #pragma once
 // Shared pieces of the command-line tool.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -79,6 +80,24 @@ void WaitForScan(CVolume& volume, const char* what);
 // found inside it can be attached to it), its boot sector parsed.
 CVolume* OpenListedSource(const std::string& path);
 
+// The analysis plumbing of analyze and recover. A target is one volume to
+// analyse: the source itself (partition 0) or one of its partitions (1-based).
+struct AnalysisTarget {
+    CVolume* volume;
+    int partition;
+};
+// Opens `path`, reads its partitions and picks the targets by --partition N
+// or --all-partitions (default: the source, or for a whole disk its first
+// partition with a file system). kExitOk, or the exit status of the error
+// it printed. The volumes stay in the computer's drive list.
+int ChooseTargets(const std::string& path, const Args& args, std::vector<AnalysisTarget>& targets,
+                  bool& allPartitions);
+// Runs one analysis with a progress line; false when interrupted.
+bool RunAnalysis(CVolume& volume, ProgressLine& progress);
+// Set by OnInterrupt (the SIGINT handler the commands install).
+std::atomic<bool>& Interrupted();
+void OnInterrupt(int);
+
 // Commands: each takes the arguments after its name and returns the exit status.
 int CmdInfo(const Args& args);
 int CmdDrives(const Args& args);
@@ -87,5 +106,6 @@ int CmdTypes(const Args& args);
 int CmdAddsig(const Args& args);
 int CmdAnalyze(const Args& args);
 int CmdSearchLost(const Args& args);
+int CmdRecover(const Args& args);
 
 }  // namespace vx::cli

@@ -22,15 +22,6 @@ namespace vx::cli {
 
 namespace {
 
-std::atomic<bool> g_interrupted{false};
-
-void OnInterrupt(int) { g_interrupted = true; }
-
-struct Target {
-    CVolume* volume;
-    int partition;  // 1-based, 0 for the source itself
-};
-
 struct Printer {
     bool json = false;
     std::string prefix;  // "p2:" with --all-partitions
@@ -100,87 +91,23 @@ void PrintVolume(const CVolume& volume, const Printer& out, const std::string& t
     }
 }
 
-// Runs one analysis with a progress line; false when interrupted.
-bool RunAnalysis(CVolume& volume, ProgressLine& progress) {
-    CAnalysisController& controller = AnalysisController();
-    controller.StartAnalysis(&volume);
-    const std::string name = volume.DisplayName();
-    while (!controller.WaitForAnalysis(&volume, 100)) {
-        if (g_interrupted) {
-            controller.StopAnalysis(&volume, true);
-            controller.WaitForAnalysis(&volume);
-            break;
-        }
-        const AnalysisState& state = TheAnalysisState();
-        std::string text = Format("Analysing %s: %u folders, %u files", name.c_str(), volume.fsFoldersFound.load(),
-                                  volume.fsFilesFound.load());
-        if (state.phase == 0 && state.total != 0)
-            text += Format(", sectors %llu%%", (unsigned long long)(state.progress * 100 / state.total));
-        progress.Update(text);
-    }
-    progress.Finish();
-    return !g_interrupted;
-}
-
 }  // namespace
 
 int CmdAnalyze(const Args& args) {
     std::vector<std::string> sources = Positionals(args, {"--partition"});
     if (sources.size() != 1) return UsageError("analyze needs one SOURCE");
-    std::string partitionText;
-    const bool onePartition = OptionValue(args, "--partition", partitionText);
-    const bool allPartitions = HasFlag(args, "--all-partitions");
-    if (onePartition && allPartitions) return UsageError("--partition and --all-partitions exclude each other");
-    int partition = 0;
-    if (onePartition) {
-        try {
-            partition = std::stoi(partitionText);
-        } catch (...) {
-            partition = 0;
-        }
-        if (partition < 1) return UsageError("--partition needs a number from 1");
-    }
-
-    std::unique_ptr<CVolume> opened = OpenSource(sources[0]);
-    if (!opened) return kExitError;
-    CVolume* source = Computer().Volumes().Append(std::move(opened));
-    FileTypes().EnsureLoaded();
-    (void)source->ParseBootSector();
-    const std::vector<CVolume*> children = source->Children();
-    for (CVolume* v : children)
-        if (v->fileSystemName == "Unknown" && v->typeCode != 0) v->SetFileSystemName(v->typeCode);
-    if (source->fileSystemName == "Unknown" && source->typeCode != 0) source->SetFileSystemName(source->typeCode);
-
-    std::vector<Target> targets;
-    if (onePartition) {
-        if (size_t(partition) > children.size()) {
-            std::fprintf(stderr, "vornex-cli: %s: no partition %d (%zu found)\n", sources[0].c_str(), partition,
-                         children.size());
-            return kExitError;
-        }
-        targets.push_back({children[size_t(partition) - 1], partition});
-    } else if (allPartitions && !children.empty()) {
-        for (size_t i = 0; i < children.size(); ++i) targets.push_back({children[i], int(i) + 1});
-    } else if (source->typeCode == 0) {
-        for (size_t i = 0; i < children.size() && targets.empty(); ++i)
-            if (children[i]->typeCode != 0) targets.push_back({children[i], int(i) + 1});
-        if (targets.empty()) targets.push_back({source, 0});
-    } else {
-        targets.push_back({source, 0});
-    }
-    for (const Target& t : targets)
-        if (t.partition != 0 && !allPartitions)
-            std::fprintf(stderr, "Analysing partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
-                         t.volume->fileSystemName.c_str());
+    std::vector<AnalysisTarget> targets;
+    bool allPartitions = false;
+    if (int status = ChooseTargets(sources[0], args, targets, allPartitions)) return status;
 
     AnalysisController().sectorPhase = !HasFlag(args, "--fs-only");
-    g_interrupted = false;
+    Interrupted() = false;
     auto previous = std::signal(SIGINT, OnInterrupt);
     ProgressLine progress;
     Printer printer;
     printer.json = HasFlag(args, "--json");
     bool complete = true;
-    for (const Target& t : targets) {
+    for (const AnalysisTarget& t : targets) {
         if (allPartitions)
             std::fprintf(stderr, "Analysing partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
                          t.volume->fileSystemName.c_str());

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/Cli.h"
@@ -24,13 +25,6 @@
 namespace vx::cli {
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-
-void OnInterrupt(int) {
-    g_stop = true;
-    RecoveryJob().StopJob();
-}
 
 struct RecoverOptions {
     std::string to;
@@ -163,6 +157,7 @@ RecoveryTotals RunRecovery(CVolume& volume, std::vector<FoundObject*> list, Prog
     if (!job.StartRecovery(&volume)) return {};
     while (!job.Finished()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (Interrupted()) job.StopJob();
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         const uint64_t bytes = job.BytesWritten();
@@ -211,6 +206,10 @@ int CmdRecover(const Args& args) {
     if (int status = ChooseTargets(sources[0], args, targets, allPartitions)) return status;
 
     RecoverNotifier notifier(options);
+    struct NotifierScope {
+        INotifier& previous = Notifier();
+        ~NotifierScope() { SetNotifier(&previous); }
+    } scope;
     SetNotifier(&notifier);
     Settings().SetFlag(settings_offset::KeepFolderStructure, !options.flat);
     Settings().SetFlag(settings_offset::ConfirmFileOverwrite, true);
@@ -225,14 +224,14 @@ int CmdRecover(const Args& args) {
     if (!ValidateDestination(targets.front().volume, &root, false)) return kExitError;
 
     AnalysisController().sectorPhase = options.lost && !options.fsOnly;
-    g_stop = false;
+    Interrupted() = false;
     auto previous = std::signal(SIGINT, OnInterrupt);
     ProgressLine progress;
     RecoveryTotals sum;
     size_t selected = 0;
     bool complete = true;
     for (const AnalysisTarget& t : targets) {
-        if (g_stop) break;
+        if (Interrupted()) break;
         if (allPartitions)
             std::fprintf(stderr, "Partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
                          t.volume->fileSystemName.c_str());
@@ -251,7 +250,7 @@ int CmdRecover(const Args& args) {
         Add(sum, RunRecovery(*t.volume, std::move(list), progress));
     }
     std::signal(SIGINT, previous);
-    if (g_stop) complete = false;
+    if (Interrupted()) complete = false;
 
     std::printf("Recovered %llu of %zu files (%s) to %s\n", (unsigned long long)(sum.written + sum.shortFiles),
                 selected, Megabytes(sum.bytes).c_str(), root.c_str());
@@ -262,7 +261,6 @@ int CmdRecover(const Args& args) {
     std::printf("  bytes:              %llu\n", (unsigned long long)sum.bytes);
     std::printf("  unreadable sectors: %llu\n", (unsigned long long)sum.unreadableSectors);
     std::fflush(stdout);
-    SetNotifier(nullptr);
     const bool whole = complete && sum.shortFiles == 0 && sum.skipped == 0 && sum.failed == 0;
     return whole ? kExitOk : kExitIncomplete;
 }

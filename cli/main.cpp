@@ -23,6 +23,11 @@ const Command kCommands[] = {
     {"types", vx::cli::CmdTypes, "types [--json]                list the file formats of the database"},
     {"analyze", vx::cli::CmdAnalyze, "analyze SOURCE [--fs-only] [--json] [--partition N | --all-partitions]\n"
                                      "                                analyse a volume or a disk's partitions and list what was found"},
+    {"recover", vx::cli::CmdRecover,
+     "recover SOURCE --to DIR [--partition N | --all-partitions] [--fs-only] [--deleted-only]\n"
+     "          [--live-only] [--lost] [--match GLOB] [--id ID ...] [--flat] [--overwrite]\n"
+     "          [--size-rule typical|next-any|next-same|BYTES]\n"
+     "                                recover the files found below DIR"},
     {"addsig", vx::cli::CmdAddsig, "addsig FILE                   add a signature file to the database"},
     {"search-lost", vx::cli::CmdSearchLost, "search-lost SOURCE [--json]   find partitions that no table lists any more"},
 };

@@ -11,6 +11,7 @@
 #include "common/Notifier.h"
 #include "common/Strings.h"
 #include "device/Volume.h"
+#include "platform/Mounts.h"
 #include "platform/Sysfs.h"
 #include "settings/EventLog.h"
 #include "settings/ProgramSettings.h"
@@ -75,6 +76,14 @@ bool DestinationOnSource(const CVolume& volume, const std::string& folder) {
     if (source == 0 || !FolderDevice(folder, destination)) return false;
     std::set<dev_t> below;
     CollectUnderlying(destination, below, 0);
+    // A FUSE file system (ntfs-3g) and some others show a device number of
+    // their own; the mount table names the device they live on.
+    for (const MountEntry& mount : ReadMountInfo()) {
+        struct stat st{};
+        if (mount.device == destination && mount.source.rfind("/dev/", 0) == 0 &&
+            ::stat(mount.source.c_str(), &st) == 0 && S_ISBLK(st.st_mode))
+            CollectUnderlying(st.st_rdev, below, 0);
+    }
     return below.count(source) != 0;
 }
 
