@@ -18,7 +18,7 @@ std::atomic<bool>& Interrupted() {
     return interrupted;
 }
 
-void OnInterrupt(int) { Interrupted() = true; }
+void HandleInterrupt(int) { Interrupted() = true; }
 
 int ChooseTargets(const std::string& path, const Args& args, std::vector<AnalysisTarget>& targets,
                   bool& allPartitions) {

@@ -94,9 +94,9 @@ int ChooseTargets(const std::string& path, const Args& args, std::vector<Analysi
                   bool& allPartitions);
 // Runs one analysis with a progress line; false when interrupted.
 bool RunAnalysis(CVolume& volume, ProgressLine& progress);
-// Set by OnInterrupt (the SIGINT handler the commands install).
+// Set by HandleInterrupt, the SIGINT handler analyze and recover install.
 std::atomic<bool>& Interrupted();
-void OnInterrupt(int);
+void HandleInterrupt(int);
 
 // Commands: each takes the arguments after its name and returns the exit status.
 int CmdInfo(const Args& args);

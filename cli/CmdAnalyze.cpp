@@ -102,7 +102,7 @@ int CmdAnalyze(const Args& args) {
 
     AnalysisController().sectorPhase = !HasFlag(args, "--fs-only");
     Interrupted() = false;
-    auto previous = std::signal(SIGINT, OnInterrupt);
+    auto previous = std::signal(SIGINT, HandleInterrupt);
     ProgressLine progress;
     Printer printer;
     printer.json = HasFlag(args, "--json");

@@ -225,7 +225,7 @@ int CmdRecover(const Args& args) {
 
     AnalysisController().sectorPhase = options.lost && !options.fsOnly;
     Interrupted() = false;
-    auto previous = std::signal(SIGINT, OnInterrupt);
+    auto previous = std::signal(SIGINT, HandleInterrupt);
     ProgressLine progress;
     RecoveryTotals sum;
     size_t selected = 0;
