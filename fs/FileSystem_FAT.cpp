@@ -105,11 +105,18 @@ int CFileSystem_FAT::LoadFat() {
     const uint64_t first = uint64_t(reservedSectors_) * sectorScale_;
     const uint64_t sectors = fatSize_ / kSectorSize;
     const uint64_t piece = kReadPieceBytes / kSectorSize;
+    uint64_t unreadable = 0;
     for (uint64_t done = 0; done < sectors; done += piece) {
         const uint64_t count = std::min(piece, sectors - done);
-        if (volume_->ReadSectors(fat_.data() + done * kSectorSize, first + done, count) == 0)
-            EventLog().LogError("CFileSystem_FAT: FAT not readed at sector: %lld", (long long)(first + done));
+        if (volume_->ReadSectors(fat_.data() + done * kSectorSize, first + done, count) != 0) continue;
+        // One bad sector must not blank a whole piece of the table: read the
+        // piece again sector by sector; what cannot be read stays free.
+        for (uint64_t k = 0; k < count && TheAnalysisState().Running(); ++k)
+            if (volume_->ReadSectors(fat_.data() + (done + k) * kSectorSize, first + done + k, 1) == 0) ++unreadable;
     }
+    if (unreadable)
+        EventLog().LogError("CFileSystem_FAT: %llu FAT sector(s) not readed, their clusters are taken as free",
+                            (unsigned long long)unreadable);
     return 1;
 }
 

@@ -43,6 +43,7 @@ const ImageKind kKinds[] = {
     {"Fat12Floppy", "mkfs.fat -C -F 12 IMG 1440", 1},
     {"Fat16", "mkfs.fat -C -F 16 -s 4 IMG 16384", 4},
     {"Fat32", "mkfs.fat -C -F 32 -s 1 IMG 40000", 11},
+    {"Fat16Sectors4096", "mkfs.fat -C -S 4096 -s 1 -F 16 IMG 65536", 4},
 };
 
 class FatImageTest : public ::testing::TestWithParam<ImageKind> {
@@ -155,6 +156,28 @@ TEST_P(FatImageTest, FragmentedFilesReallyAreFragmented) {
     const FoundObject& gone = listing["/FRAG/deleted fragment.bin"];
     EXPECT_EQ(fat->FatEntry(uint32_t(gone.cluster)), 0u);
     EXPECT_NE(fat->FatEntry(uint32_t(gone.cluster) + 1), 0u);
+}
+
+// An unreadable sector inside the FAT costs only the entries it holds.
+TEST_P(FatImageTest, AnUnreadableFatSectorCostsOnlyItsEntries) {
+    const ImageKind& kind = GetParam();
+    const std::string image = Build(kind);
+    const std::string src = *dir_ / (std::string(kind.name) + "-src");
+    const std::string boot = test::ReadFile(image).substr(0, 512);
+    const uint32_t bytesPerSector = uint8_t(boot[11]) | (uint8_t(boot[12]) << 8);
+    const uint32_t reserved = uint8_t(boot[14]) | (uint8_t(boot[15]) << 8);
+    // The FAT's second sector: entries of clusters far above the files here.
+    const uint64_t bad = (uint64_t(reserved) * bytesPerSector + bytesPerSector) / 512;
+    test::ScopedFaultySectors faulty(image, {bad});
+    test::LogMark mark;
+    std::unique_ptr<CVolume> volume = test::OpenImage(image);
+    test::AnalyseFat(*volume);
+    EXPECT_GT(faulty.failures(), 0u);
+    EXPECT_TRUE(mark.Contains("FAT sector(s) not readed"));
+    auto listing = test::Listing(*volume);
+    ASSERT_TRUE(listing.count("/FRAG/big fragment.bin"));
+    EXPECT_EQ(test::Sha256Bytes(test::ReadObject(*volume, listing["/FRAG/big fragment.bin"])),
+              test::Sha256File(src + "/FRAG/big fragment.bin"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FatImageTest, ::testing::ValuesIn(kKinds),
