@@ -99,6 +99,9 @@ std::vector<ProbedDisk> ProbeBlockDevices(const std::string& sysBlock, const std
             p.number = int32_t(ReadNumber(sub.path() / "partition"));
             p.startSector = ReadNumber(sub.path() / "start");
             p.sizeSectors = ReadNumber(sub.path() / "size");
+            // The kernel shows an extended-partition container as a 1 KiB
+            // partition (its boot record); no volume lives there.
+            if (p.sizeSectors <= 2) continue;
             disk.partitions.push_back(std::move(p));
         }
         std::sort(disk.partitions.begin(), disk.partitions.end(),

@@ -34,7 +34,8 @@ bool IsListedDiskName(const std::string& name);
 
 // Reads `sysBlock` (normally /sys/block): every listed disk with its
 // partitions, in natural name order. Loop devices count only while they
-// have a backing file. `devRoot` is where the device nodes live.
+// have a backing file; extended-partition containers (1 KiB in sysfs) are
+// left out. `devRoot` is where the device nodes live.
 std::vector<ProbedDisk> ProbeBlockDevices(const std::string& sysBlock = "/sys/block",
                                           const std::string& devRoot = "/dev");
 

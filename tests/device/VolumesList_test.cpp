@@ -45,10 +45,13 @@ TEST(BlockDeviceProbe, ListsDisksAndPartitionsByTheRules) {
     Put(b + "/sdb/sdb1/start", "2048");
     Put(b + "/sdb/sdb1/size", "1000");
     Put(b + "/sdb/sdb1/dev", "8:17");
+    Put(b + "/sdb/sdb3/partition", "3");  // an extended container
+    Put(b + "/sdb/sdb3/size", "2");
     disk("sda", "8:0");
     disk("nvme0n1", "259:0");
     Put(b + "/nvme0n1/nvme0n1p1/partition", "1");
     Put(b + "/nvme0n1/nvme0n1p1/uevent", "MAJOR=259\nDEVNAME=nvme0n1p1");
+    Put(b + "/nvme0n1/nvme0n1p1/size", "409600");
     disk("mmcblk0", "179:0");
     Put(b + "/mmcblk0/device/name", "SD16G");
     disk("vda", "254:0");
