@@ -226,10 +226,10 @@ void CMftRecord::TakeDataExtent(const CMftRecord& owner, uint32_t a) {
         hasData_ = true;
         return;
     }
-    if (attribute.size() < ntfs::attr::NonResidentHeaderSize - 8) return;
+    if (attribute.size() < ntfs::attr::NonResidentHeaderSize) return;
     const uint64_t lowestVcn = le64(attribute, ntfs::attr::LowestVcn);
     const uint32_t pairs = le16(attribute, ntfs::attr::MappingPairs);
-    if (pairs < ntfs::attr::NonResidentHeaderSize - 8 || pairs >= attribute.size()) return;
+    if (pairs < ntfs::attr::NonResidentHeaderSize || pairs >= attribute.size()) return;
     if (lowestVcn == 0 && hasData_) return;  // a second start of the same stream
     std::vector<DataRun> runs;
     DecodeRuns(attribute.subspan(pairs), lowestVcn, fs_ ? fs_->TotalClusters() : 0, runs);
@@ -239,8 +239,9 @@ void CMftRecord::TakeDataExtent(const CMftRecord& owner, uint32_t a) {
         dataSize_ = std::max<int64_t>(size, 0);
         initializedSize_ = std::clamp<int64_t>(initialized, 0, dataSize_);
         const uint32_t unitLog = le8(attribute, ntfs::attr::CompressionUnit);
-        if ((le16(attribute, ntfs::attr::Flags) & ntfs::attr::FlagCompressionMask) && unitLog > 0 && unitLog < 16)
-            compressionUnit_ = 1u << unitLog;
+        // Compressed without a sane unit: no way to tell its bytes, none are read.
+        if (le16(attribute, ntfs::attr::Flags) & ntfs::attr::FlagCompressionMask)
+            compressionUnit_ = unitLog > 0 && unitLog < 16 ? 1u << unitLog : 1u << 31;
         nonResident_ = 1;
         hasData_ = true;
     }
