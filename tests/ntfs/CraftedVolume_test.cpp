@@ -3,7 +3,9 @@
 // sparse and compressed data. These need no mount, so they run everywhere.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
 
 #include "device/LocalComputer.h"
 #include "fs/AnalysisState.h"
@@ -340,6 +342,43 @@ TEST(CraftedDamage, RandomlyDamagedRecordsAreReadSafely) {
         record.ReadData(0, int64_t(out.size()), out.data());
         record.ReadData(int64_t(random() % 100000), 4096, out.data());
     }
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// Recovery reads objects through the analyser while its analysis still lists
+// more (the thread sanitizer build checks this).
+TEST(CraftedConcurrency, ReadsWhileTheAnalysisRuns) {
+    test::TempDir dir;
+    test::CraftedImage image(dir / "threads.img");
+    image.PutRecord(16, RecordBuilder().FileName(5, "one.txt", 1).ResidentData("first file").Build(16));
+    std::unique_ptr<CVolume> volume = Computer().OpenSource(image.path());
+    volume->typeCode = 7;
+    volume->collection.rootId = 5;
+    auto* fs = new CFileSystem_NTFS(volume.get());
+    volume->analyser.reset(fs);
+    std::atomic<bool> done{false};
+    std::atomic<uint64_t> bytes{0};
+    std::thread reader([&] {
+        std::vector<uint8_t> out(4096);
+        while (!done) {
+            if (FoundObject* o = volume->collection.FindFirstById(16)) {
+                FoundObject copy;
+                if (volume->collection.CopyRecord(o, copy)) bytes += volume->ReadObjectData(copy, out.data(), 0, 4096);
+            }
+        }
+    });
+    TheAnalysisState().running = 1;
+    fs->ParseVolume();
+    TheAnalysisState().running = 0;
+    while (bytes == 0) std::this_thread::yield();
+    done = true;
+    reader.join();
+    EXPECT_EQ(bytes % 10, 0u);
 }
 
 }  // namespace
