@@ -25,7 +25,6 @@ bool DescribeNtfs(CVolume& volume, NtfsInfo& out) {
 std::string NtfsInfoText(const NtfsInfo& info) {
     std::string text = Format("MFT position:   cluster %llu (byte %llu)\n", (unsigned long long)info.mftCluster,
                               (unsigned long long)info.mftPosition);
-    text += Format("Cluster size:   %u\n", info.bytesPerCluster);
     text += Format("Record size:    %u\n", info.recordSize);
     if (info.mftLoaded) text += Format("MFT records:    %llu\n", (unsigned long long)info.recordCount);
     else text += "MFT records:    unreadable\n";
