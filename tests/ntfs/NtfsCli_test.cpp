@@ -36,5 +36,21 @@ TEST(NtfsCli, AnalyzeListsLiveAndDeletedFilesInTheirFolders) {
     EXPECT_NE(json.find("\"path\": \"/$MFT\""), std::string::npos) << json;
 }
 
+TEST(NtfsCli, RecoverWritesLiveAndDeletedFilesAtTheirPaths) {
+    test::TempDir dir;
+    test::CraftedImage image(dir / "v.img");
+    image.PutRecord(16, test::RecordBuilder(0x0003).FileName(5, "Docs", 1).Build(16));
+    image.PutRecord(17, test::RecordBuilder().FileName(16, "Ärger.txt", 1).ResidentData("live").Build(17));
+    image.PutRecord(18, test::RecordBuilder(0x0000).FileName(16, "gone.txt", 1).ResidentData("gone!").Build(18));
+    test::ScopedConfig config;
+    const std::string before = test::Sha256File(image.path());
+    const std::string out = dir / "out";
+    test::CommandResult r = test::Run(Quote(test::CliPath()) + " recover " + Quote(image.path()) + " --fs-only --to " + Quote(out));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(test::ReadFile(out + "/Docs/Ärger.txt"), "live");
+    EXPECT_EQ(test::ReadFile(out + "/Docs/gone.txt"), "gone!");
+    EXPECT_EQ(test::Sha256File(image.path()), before) << "the source changed";
+}
+
 }  // namespace
 }  // namespace vx

@@ -209,5 +209,22 @@ TEST_F(MountedVolume, DeletedFilesAndFoldersAreListedAndRead) {
     EXPECT_GT(removed, 150);
 }
 
+// vornex-cli recover on the mounted volume: every live and deleted file at
+// its path, byte for byte, and the image untouched.
+TEST_F(MountedVolume, CliRecoversEveryFileAtItsPath) {
+    test::ScopedConfig config;
+    test::TempDir out;
+    const std::string before = test::Sha256File(image_);
+    test::CommandResult r =
+        test::Run(Quote(test::CliPath()) + " recover " + Quote(image_) + " --fs-only --to " + Quote(out.path()));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    std::vector<std::string> paths = live_;
+    paths.push_back("gone.bin");
+    paths.push_back("OldDir/inner.txt");
+    for (const std::string& path : paths)
+        EXPECT_EQ(test::Sha256File(out / path), test::Sha256File(*dir_ / ("src/" + path))) << path;
+    EXPECT_EQ(test::Sha256File(image_), before) << "the source changed";
+}
+
 }  // namespace
 }  // namespace vx
