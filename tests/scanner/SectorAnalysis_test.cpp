@@ -114,5 +114,21 @@ TEST_F(SectorAnalysisTest, SearchOnlyAddsNoLostFiles) {
     EXPECT_EQ(volume->Children().size(), 1u);
 }
 
+TEST_F(SectorAnalysisTest, FullAnalysisAfterASearchListsLostFilesAgain) {
+    // No boot sector inside: the analysis scans this volume itself.
+    CVolume* volume = Volume({{512 * 8, "PK\x03\x04"}});
+    ASSERT_TRUE(volume);
+    ASSERT_EQ(Computer().SearchLostDisks(*volume), 1);
+    volume->WaitForSectorAnalysis();
+    EXPECT_FALSE(At(*volume, 512 * 8));
+    EXPECT_EQ(volume->searchOnly.load(), 1u);
+
+    AnalysisController().StartAnalysis(volume);
+    ASSERT_TRUE(AnalysisController().WaitForAnalysis(volume, 30000));
+    ASSERT_TRUE(At(*volume, 512 * 8));
+    EXPECT_EQ(At(*volume, 512 * 8)->type, 300);
+    EXPECT_EQ(volume->searchOnly.load(), 0u);
+}
+
 }  // namespace
 }  // namespace vx
