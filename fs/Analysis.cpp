@@ -161,8 +161,11 @@ void Analyse(CVolume& volume) {
             volume.state = VolumeState::Analyzing;
             (void)volume.ParseBootSector();
             bool sectorPhase = true;
-            if (volume.typeCode != 0) {
+            if (volume.typeCode != 0 && controller.fileSystemPhase) {
                 AnalyseFileSystem(volume);
+            } else if (volume.typeCode != 0) {
+                volume.collection.Clear();
+                volume.collection.Add(&volume.rootRecord, true);
             } else if (TheAnalysisState().Running()) {
                 for (CVolume* child : volume.Children()) {
                     if (child->typeCode == 0) continue;

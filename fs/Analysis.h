@@ -74,6 +74,9 @@ public:
 
     // Whether an analysis goes on to the sector scan after the file system.
     std::atomic<bool> sectorPhase{true};
+    // Whether an analysis reads the file system's own structures first; when
+    // not, the collection starts empty and only the sector scan fills it.
+    std::atomic<bool> fileSystemPhase{true};
 
 private:
     struct Job {
