@@ -383,3 +383,33 @@ TEST(CraftedConcurrency, ReadsWhileTheAnalysisRuns) {
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+// An MFT in two fragments whose second one is named only by an extension
+// record of record 0: the records there are read too.
+TEST(CraftedMft, RunsInAnExtensionRecordOfTheMftAreFollowed) {
+    test::TempDir dir;
+    test::CraftedImage image(dir / "spill.img");
+    image.PutRecord(0, RecordBuilder()
+                           .StdInfo(1, 1, 1)
+                           .AttributeList({{0x10, 0}, {0x30, 0}, {0x80, 0}, {0x80, 16, 7}})
+                           .FileName(5, "$MFT", 3)
+                           .NonResidentData(test::Pairs({{7, 4}}), 9 * kCluster)
+                           .Build(0));
+    image.PutRecord(16, RecordBuilder().BaseRecord(0).NonResidentData(test::Pairs({{2, int64_t(kFree)}}), 0, 7).Build(16));
+    // Record 28 is the first of cluster kFree.
+    const std::vector<uint8_t> far = RecordBuilder().FileName(5, "far.txt", 1).ResidentData("far away").Build(28);
+    image.PutBytes(kFree * kCluster, std::string(far.begin(), far.end()));
+    test::Analysis a = test::Analyse(image.path());
+    EXPECT_EQ(a.fs->RecordCount(), 36u);
+    const FoundObject* o = a.ByPath("far.txt");
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->id, 28);
+    EXPECT_EQ(a.ReadAll(*o), "far away");
+    EXPECT_NE(a.ByPath("$Bitmap"), nullptr);
+}
+
+}  // namespace
+}  // namespace vx
