@@ -169,7 +169,7 @@ void Analyse(CVolume& volume) {
             } else if (TheAnalysisState().Running()) {
                 for (CVolume* child : volume.Children()) {
                     if (child->typeCode == 0) continue;
-                    controller.StartAnalysis(child);
+                    controller.Enqueue(child);
                     sectorPhase = false;
                     break;
                 }
@@ -283,6 +283,11 @@ void CAnalysisController::StartAnalysis(CVolume* volume) {
         if (std::find(queue_.begin(), queue_.end(), volume) == queue_.end()) queue_.push_back(volume);
     }
     for (auto& t : done) t.join();
+}
+
+void CAnalysisController::Enqueue(CVolume* volume) {
+    std::lock_guard lock(mutex_);
+    if (std::find(queue_.begin(), queue_.end(), volume) == queue_.end()) queue_.push_back(volume);
 }
 
 void CAnalysisController::EndAnalysis(CVolume* volume) {

@@ -52,6 +52,9 @@ public:
     // Requests an analysis: starts it when none runs, queues the volume
     // otherwise. A volume already being analysed is left alone.
     void StartAnalysis(CVolume* volume);
+    // Appends the volume to the queue without starting anything (what a
+    // request made while an analysis runs amounts to).
+    void Enqueue(CVolume* volume);
     // Called by the analysis thread when it is done.
     void EndAnalysis(CVolume* volume);
     // The sector phase alone on a thread of its own (the lost-volume search:

@@ -18,7 +18,7 @@ constexpr uint32_t kNoSlot = CIndexHeads::kNone;
 
 size_t HashKey(int32_t key, size_t mask) {
     // Fibonacci hashing spreads the runs of consecutive cluster numbers.
-    return size_t((uint32_t(key) * 2654435769u) >> 7) & mask;
+    return size_t((uint64_t(uint32_t(key)) * 0x9E3779B97F4A7C15ull) >> 29) & mask;
 }
 
 struct PendingNotice {
