@@ -413,3 +413,24 @@ TEST(CraftedMft, RunsInAnExtensionRecordOfTheMftAreFollowed) {
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+TEST(CraftedMft, AnUnreadableRecordZeroListsNothing) {
+    test::TempDir dir;
+    test::CraftedImage image(dir / "broken.img");
+    image.PutBytes(4 * kCluster, "BAAD");
+    test::LogMark mark;
+    test::Analysis a = test::Analyse(image.path());
+    EXPECT_TRUE(a.objects.empty());
+    EXPECT_EQ(mark.Count("ERR: CFileSystem_NTFS: Load MFT failed."), 1u);
+    FoundObject file;
+    file.id = 16;
+    std::vector<uint8_t> out(512);
+    EXPECT_EQ(a.fs->FileRead(file, out.data(), 0, 100), 0u);
+    EXPECT_EQ(mark.Count("ERR: CFileSystem_NTFS.FileRead: Can't read record"), 1u);
+}
+
+}  // namespace
+}  // namespace vx
