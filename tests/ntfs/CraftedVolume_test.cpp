@@ -22,6 +22,16 @@ using test::RecordBuilder;
 constexpr uint64_t kFree = CraftedImage::kFreeCluster;
 constexpr uint64_t kCluster = 4096;
 
+// An image volume with an NTFS analyser that reports into its collection.
+std::unique_ptr<CVolume> OpenNtfs(const std::string& path) {
+    std::unique_ptr<CVolume> volume = Computer().OpenSource(path);
+    if (!volume) return nullptr;
+    volume->typeCode = 7;
+    volume->collection.rootId = 5;
+    volume->analyser = std::make_unique<CFileSystem_NTFS>(volume.get());
+    return volume;
+}
+
 class CraftedVolume : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -220,11 +230,6 @@ TEST_F(CraftedVolume, UnreadableMftSectorsCostOnlyTheirRecords) {
     EXPECT_NE(a.ByPath("$Bitmap"), nullptr);
 }
 
-}  // namespace
-}  // namespace vx
-
-namespace vx {
-namespace {
 
 // Through the collection: a file met before its folder waits in a lost
 // folder that becomes the folder; a deleted file whose folder is gone stays
@@ -235,12 +240,9 @@ TEST(CraftedCollection, RecordsBeforeTheirFolderAndOrphans) {
     image.PutRecord(16, RecordBuilder().FileName(17, "early.txt", 1).ResidentData("early").Build(16));
     image.PutRecord(17, RecordBuilder(0x0003).FileName(5, "Later", 1).Build(17));
     image.PutRecord(18, RecordBuilder(0x0000).FileName(999, "orphan.txt", 1).ResidentData("orphan").Build(18));
-    std::unique_ptr<CVolume> volume = Computer().OpenSource(image.path());
+    std::unique_ptr<CVolume> volume = OpenNtfs(image.path());
     ASSERT_NE(volume, nullptr);
-    volume->typeCode = 7;
-    volume->collection.rootId = 5;
-    auto* fs = new CFileSystem_NTFS(volume.get());
-    volume->analyser.reset(fs);
+    auto* fs = static_cast<CFileSystem_NTFS*>(volume->analyser.get());
     TheAnalysisState().running = 1;
     fs->ParseVolume();
     TheAnalysisState().running = 0;
@@ -282,11 +284,6 @@ TEST(CraftedCollection, AStopEndsTheRecordLoop) {
     EXPECT_LT(TheAnalysisState().progress.load(), fs.RecordCount() - 1);
 }
 
-}  // namespace
-}  // namespace vx
-
-namespace vx {
-namespace {
 
 // Record 0 claims an MFT of a tebibyte: the records read are those its runs hold.
 TEST(CraftedMft, AnAbsurdMftSizeIsBoundedByItsRuns) {
@@ -305,11 +302,6 @@ TEST(CraftedMft, AnAbsurdMftSizeIsBoundedByItsRuns) {
     EXPECT_NE(a.ByPath("$Bitmap"), nullptr);
 }
 
-}  // namespace
-}  // namespace vx
-
-namespace vx {
-namespace {
 
 // Random damage to well-formed records (their update sequence kept valid so
 // the damage reaches the attribute code): every walk, decode and read must
@@ -344,11 +336,6 @@ TEST(CraftedDamage, RandomlyDamagedRecordsAreReadSafely) {
     }
 }
 
-}  // namespace
-}  // namespace vx
-
-namespace vx {
-namespace {
 
 // Recovery reads objects through the analyser while its analysis still lists
 // more (the thread sanitizer build checks this).
@@ -356,11 +343,9 @@ TEST(CraftedConcurrency, ReadsWhileTheAnalysisRuns) {
     test::TempDir dir;
     test::CraftedImage image(dir / "threads.img");
     image.PutRecord(16, RecordBuilder().FileName(5, "one.txt", 1).ResidentData("first file").Build(16));
-    std::unique_ptr<CVolume> volume = Computer().OpenSource(image.path());
-    volume->typeCode = 7;
-    volume->collection.rootId = 5;
-    auto* fs = new CFileSystem_NTFS(volume.get());
-    volume->analyser.reset(fs);
+    std::unique_ptr<CVolume> volume = OpenNtfs(image.path());
+    ASSERT_NE(volume, nullptr);
+    auto* fs = static_cast<CFileSystem_NTFS*>(volume->analyser.get());
     std::atomic<bool> done{false};
     std::atomic<uint64_t> bytes{0};
     std::thread reader([&] {
@@ -381,11 +366,6 @@ TEST(CraftedConcurrency, ReadsWhileTheAnalysisRuns) {
     EXPECT_EQ(bytes % 10, 0u);
 }
 
-}  // namespace
-}  // namespace vx
-
-namespace vx {
-namespace {
 
 // An MFT in two fragments whose second one is named only by an extension
 // record of record 0: the records there are read too.
@@ -411,11 +391,6 @@ TEST(CraftedMft, RunsInAnExtensionRecordOfTheMftAreFollowed) {
     EXPECT_NE(a.ByPath("$Bitmap"), nullptr);
 }
 
-}  // namespace
-}  // namespace vx
-
-namespace vx {
-namespace {
 
 TEST(CraftedMft, AnUnreadableRecordZeroListsNothing) {
     test::TempDir dir;

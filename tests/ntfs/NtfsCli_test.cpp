@@ -9,6 +9,15 @@ namespace {
 
 using test::Quote;
 
+// A folder with a live file (non-ASCII name) and a deleted one.
+test::CraftedImage DocsImage(const std::string& path) {
+    test::CraftedImage image(path);
+    image.PutRecord(16, test::RecordBuilder(0x0003).FileName(5, "Docs", 1).Build(16));
+    image.PutRecord(17, test::RecordBuilder().FileName(16, "Ärger.txt", 1).ResidentData("live").Build(17));
+    image.PutRecord(18, test::RecordBuilder(0x0000).FileName(16, "gone.txt", 1).ResidentData("gone!").Build(18));
+    return image;
+}
+
 TEST(NtfsCli, InfoShowsTheMftLayout) {
     test::TempDir dir;
     test::CraftedImage image(dir / "v.img");
@@ -24,10 +33,7 @@ TEST(NtfsCli, InfoShowsTheMftLayout) {
 
 TEST(NtfsCli, AnalyzeListsLiveAndDeletedFilesInTheirFolders) {
     test::TempDir dir;
-    test::CraftedImage image(dir / "v.img");
-    image.PutRecord(16, test::RecordBuilder(0x0003).FileName(5, "Docs", 1).Build(16));
-    image.PutRecord(17, test::RecordBuilder().FileName(16, "Ärger.txt", 1).ResidentData("live").Build(17));
-    image.PutRecord(18, test::RecordBuilder(0x0000).FileName(16, "gone.txt", 1).ResidentData("gone!").Build(18));
+    test::CraftedImage image = DocsImage(dir / "v.img");
     const std::string json = test::MustRun(test::CliPath() + " analyze --fs-only --json " + Quote(image.path()));
     EXPECT_NE(json.find("\"path\": \"/Docs/Ärger.txt\", \"folder\": false, \"deleted\": false"), std::string::npos)
         << json;
@@ -38,10 +44,7 @@ TEST(NtfsCli, AnalyzeListsLiveAndDeletedFilesInTheirFolders) {
 
 TEST(NtfsCli, RecoverWritesLiveAndDeletedFilesAtTheirPaths) {
     test::TempDir dir;
-    test::CraftedImage image(dir / "v.img");
-    image.PutRecord(16, test::RecordBuilder(0x0003).FileName(5, "Docs", 1).Build(16));
-    image.PutRecord(17, test::RecordBuilder().FileName(16, "Ärger.txt", 1).ResidentData("live").Build(17));
-    image.PutRecord(18, test::RecordBuilder(0x0000).FileName(16, "gone.txt", 1).ResidentData("gone!").Build(18));
+    test::CraftedImage image = DocsImage(dir / "v.img");
     test::ScopedConfig config;
     const std::string before = test::Sha256File(image.path());
     const std::string out = dir / "out";
