@@ -392,6 +392,22 @@ TEST(CraftedMft, RunsInAnExtensionRecordOfTheMftAreFollowed) {
 }
 
 
+// A long attribute list lives in clusters of its own.
+TEST(CraftedMft, ANonResidentAttributeListIsRead) {
+    test::TempDir dir;
+    test::CraftedImage image(dir / "longlist.img");
+    const std::vector<uint8_t> list = RecordBuilder::ListValue({{0x10, 16}, {0x30, 17}, {0x80, 17}});
+    image.PutBytes(kFree * kCluster, std::string(list.begin(), list.end()));
+    image.PutRecord(16, RecordBuilder().StdInfo(5, 6, 7).NonResident(0x20, test::Pairs({{1, int64_t(kFree)}}), list.size()).Build(16));
+    image.PutRecord(17, RecordBuilder().BaseRecord(16).FileName(5, "listed.txt", 1).ResidentData("from the extension").Build(17));
+    test::Analysis a = test::Analyse(image.path());
+    const FoundObject* o = a.ByPath("listed.txt");
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->id, 16);
+    EXPECT_EQ(o->modified, 6u);
+    EXPECT_EQ(a.ReadAll(*o), "from the extension");
+}
+
 TEST(CraftedMft, AnUnreadableRecordZeroListsNothing) {
     test::TempDir dir;
     test::CraftedImage image(dir / "broken.img");

@@ -41,7 +41,11 @@ public:
     RecordBuilder& ResidentData(const std::string& bytes);
     RecordBuilder& NonResidentData(const std::vector<uint8_t>& pairs, uint64_t size, uint64_t lowestVcn = 0,
                                    uint16_t flags = 0, uint8_t unitLog = 0);
+    RecordBuilder& NonResident(uint32_t type, const std::vector<uint8_t>& pairs, uint64_t size, uint64_t lowestVcn = 0,
+                               uint16_t flags = 0, uint8_t unitLog = 0);
     RecordBuilder& AttributeList(const std::vector<ListEntry>& entries);
+    // The bytes of an attribute list's value.
+    static std::vector<uint8_t> ListValue(const std::vector<ListEntry>& entries);
     // Any attribute bytes, taken as they are.
     RecordBuilder& Raw(const std::vector<uint8_t>& attribute);
     RecordBuilder& BaseRecord(uint64_t base);
@@ -158,8 +162,13 @@ inline RecordBuilder& RecordBuilder::ResidentData(const std::string& bytes) {
 
 inline RecordBuilder& RecordBuilder::NonResidentData(const std::vector<uint8_t>& pairs, uint64_t size, uint64_t lowestVcn,
                                               uint16_t flags, uint8_t unitLog) {
+    return NonResident(0x80, pairs, size, lowestVcn, flags, unitLog);
+}
+
+inline RecordBuilder& RecordBuilder::NonResident(uint32_t type, const std::vector<uint8_t>& pairs, uint64_t size,
+                                                 uint64_t lowestVcn, uint16_t flags, uint8_t unitLog) {
     std::vector<uint8_t> a(64, 0);
-    Put(a, 0, 0x80, 4);
+    Put(a, 0, type, 4);
     a[8] = 1;
     Put(a, 12, flags, 2);
     Put(a, 16, lowestVcn, 8);
@@ -176,7 +185,7 @@ inline RecordBuilder& RecordBuilder::NonResidentData(const std::vector<uint8_t>&
     return *this;
 }
 
-inline RecordBuilder& RecordBuilder::AttributeList(const std::vector<ListEntry>& entries) {
+inline std::vector<uint8_t> RecordBuilder::ListValue(const std::vector<ListEntry>& entries) {
     std::vector<uint8_t> v;
     for (const ListEntry& e : entries) {
         std::vector<uint8_t> entry(32, 0);
@@ -187,7 +196,11 @@ inline RecordBuilder& RecordBuilder::AttributeList(const std::vector<ListEntry>&
         Put(entry, 16, e.record | (uint64_t(1) << 48), 8);
         v.insert(v.end(), entry.begin(), entry.end());
     }
-    attributes_.push_back(Resident(0x20, v));
+    return v;
+}
+
+inline RecordBuilder& RecordBuilder::AttributeList(const std::vector<ListEntry>& entries) {
+    attributes_.push_back(Resident(0x20, ListValue(entries)));
     return *this;
 }
 
