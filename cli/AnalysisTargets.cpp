@@ -2,6 +2,7 @@
 // source to analyse, and one analysis run with a progress line that Ctrl+C
 // ends.
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 
 #include "cli/Cli.h"
@@ -74,6 +75,9 @@ bool RunAnalysis(CVolume& volume, ProgressLine& progress) {
     CAnalysisController& controller = AnalysisController();
     controller.StartAnalysis(&volume);
     const std::string name = volume.DisplayName();
+    const uint64_t bytesPerUnit = uint64_t(volume.sectorsPerCluster ? volume.sectorsPerCluster : 1) * 512;
+    bool scanning = false;
+    std::chrono::steady_clock::time_point scanStart;
     while (!controller.WaitForAnalysis(&volume, 100)) {
         if (Interrupted()) {
             controller.StopAnalysis(&volume, true);
@@ -81,11 +85,19 @@ bool RunAnalysis(CVolume& volume, ProgressLine& progress) {
             break;
         }
         const AnalysisState& state = TheAnalysisState();
-        std::string text = Format("Analysing %s: %u folders, %u files", name.c_str(), volume.fsFoldersFound.load(),
-                                  volume.fsFilesFound.load());
-        if (state.phase == 0 && state.total != 0)
-            text += Format(", sectors %llu%%", (unsigned long long)(state.progress * 100 / state.total));
-        progress.Update(text);
+        if (state.phase == 0 && state.total != 0) {
+            // The sector scan: how far, how fast, how long still.
+            if (!scanning) scanStart = std::chrono::steady_clock::now();
+            scanning = true;
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - scanStart).count();
+            progress.Update(ScanProgressText(("Scanning " + name).c_str(), state.progress, state.total, bytesPerUnit,
+                                             seconds) +
+                            Format(", %u lost files", volume.sectorFilesFound.load()));
+            continue;
+        }
+        progress.Update(Format("Analysing %s: %u folders, %u files", name.c_str(), volume.fsFoldersFound.load(),
+                               volume.fsFilesFound.load()));
     }
     progress.Finish();
     return !Interrupted();

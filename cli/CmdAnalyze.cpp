@@ -1,4 +1,4 @@
-// vornex-cli analyze SOURCE [--fs-only] [--json] [--partition N | --all-partitions]
+// vornex-cli analyze SOURCE [--fs-only | --scan-only] [--json] [--partition N | --all-partitions]
 // Analyses a volume (or the partitions of a disk) and prints what it found:
 // an indented tree, or one JSON object per line.
 #include <algorithm>
@@ -100,18 +100,26 @@ int CmdAnalyze(const Args& args) {
     bool allPartitions = false;
     if (int status = ChooseTargets(sources[0], args, targets, allPartitions)) return status;
 
-    AnalysisController().sectorPhase = !HasFlag(args, "--fs-only");
+    const bool fsOnly = HasFlag(args, "--fs-only"), scanOnly = HasFlag(args, "--scan-only");
+    if (fsOnly && scanOnly) return UsageError("--fs-only and --scan-only exclude each other");
+    AnalysisController().sectorPhase = !fsOnly;
+    AnalysisController().fileSystemPhase = !scanOnly;
     Interrupted() = false;
     auto previous = std::signal(SIGINT, HandleInterrupt);
     ProgressLine progress;
     Printer printer;
     printer.json = HasFlag(args, "--json");
-    bool complete = true;
+    bool complete = true, unreadable = false;
     for (const AnalysisTarget& t : targets) {
         if (allPartitions)
             std::fprintf(stderr, "Analysing partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
                          t.volume->fileSystemName.c_str());
         complete = RunAnalysis(*t.volume, progress) && complete;
+        if (t.volume->unreadableSectors) {
+            std::fprintf(stderr, "vornex-cli: %s: %llu unreadable sector(s) were scanned as zeros\n",
+                         t.volume->DisplayName().c_str(), (unsigned long long)t.volume->unreadableSectors.load());
+            unreadable = true;
+        }
         printer.prefix = allPartitions ? Format("p%d:", t.partition) : std::string();
         std::string title = t.volume->DisplayName() + " (" + t.volume->fileSystemName + ")";
         if (allPartitions) title = printer.prefix + " " + title;
@@ -120,7 +128,7 @@ int CmdAnalyze(const Args& args) {
     }
     std::signal(SIGINT, previous);
     std::fflush(stdout);
-    return complete ? kExitOk : kExitIncomplete;
+    return complete && !unreadable ? kExitOk : kExitIncomplete;
 }
 
 }  // namespace vx::cli

@@ -21,7 +21,7 @@ const Command kCommands[] = {
     {"drives", vx::cli::CmdDrives, "drives [--json]               list the disks and partitions of this machine"},
     {"image", vx::cli::CmdImage, "image SOURCE --to FILE [--overwrite]  copy a source sector by sector into an image file"},
     {"types", vx::cli::CmdTypes, "types [--json]                list the file formats of the database"},
-    {"analyze", vx::cli::CmdAnalyze, "analyze SOURCE [--fs-only] [--json] [--partition N | --all-partitions]\n"
+    {"analyze", vx::cli::CmdAnalyze, "analyze SOURCE [--fs-only | --scan-only] [--json] [--partition N | --all-partitions]\n"
                                      "                                analyse a volume or a disk's partitions and list what was found"},
     {"recover", vx::cli::CmdRecover,
      "recover SOURCE --to DIR [--partition N | --all-partitions] [--fs-only] [--deleted-only]\n"

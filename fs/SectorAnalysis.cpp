@@ -33,6 +33,7 @@ private:
 
 uint64_t RunSectorScan(CVolume& volume) {
     AnalysisState& analysis = TheAnalysisState();
+    analysis.progress = 0;
     // Lost files are filed under group folders below "Lost files".
     if (!volume.searchOnly) volume.collection.LostFilesRoot();
     CDatabaseScanMatcher matcher;

@@ -8,6 +8,9 @@
 namespace vx {
 
 bool IsVolumeNode(const FoundObject& record) {
+    // Group folders of lost files carry category ids (-48 ... -144), which
+    // overlap the volume ids; volume nodes are never folders.
+    if (record.IsFolder()) return false;
     return record.id <= -31 || record.id == object_id::Computer || record.id == object_id::RecycleBin;
 }
 

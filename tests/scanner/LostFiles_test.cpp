@@ -78,5 +78,27 @@ TEST_F(LostFilesTest, EveryFileStartIsALostFileOfItsFormat) {
     EXPECT_EQ(test::Sha256File(image_), before);
 }
 
+TEST_F(LostFilesTest, RecoveredLostFilesBeginWithTheOriginalBytes) {
+    const std::string out = *dir_ / "recovered";
+    test::CommandResult r = test::Run(Quote(test::CliPath()) + " recover " + Quote(image_) + " --to " + Quote(out) +
+                                      " --lost --size-rule next-any");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<std::string, std::string> byName;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(out))
+        if (e.is_regular_file()) byName[e.path().filename().string()] = e.path().string();
+    for (const test::SampleFile& s : samples_) {
+        const std::string original = test::ReadFile(files_ + "/" + s.name);
+        std::string match;
+        const std::string suffix = "_" + std::to_string(offsets_[s.name]) + ".";
+        for (const auto& [name, path] : byName)
+            if (name.find(suffix) != std::string::npos) match = path;
+        ASSERT_FALSE(match.empty()) << s.name << " at " << offsets_[s.name];
+        const std::string recovered = test::ReadFile(match);
+        const size_t n = std::min(original.size(), recovered.size());
+        EXPECT_GE(n, std::min<size_t>(original.size(), 512)) << s.name;
+        EXPECT_EQ(recovered.substr(0, n), original.substr(0, n)) << s.name;
+    }
+}
+
 }  // namespace
 }  // namespace vx
