@@ -106,6 +106,21 @@ TEST_F(LostVolumeSearchTest, VolumeItselfIsMarkedAndItsBackupFound) {
     EXPECT_EQ(FoundBelow(*volume), expected);
 }
 
+TEST_F(LostVolumeSearchTest, CommandLineListsEveryVolumeFound) {
+    test::CommandResult json = test::Run(Quote(test::CliPath()) + " search-lost " + Quote(disk_) + " --json");
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(json.out,
+              "{\"start\": 1048576, \"type_code\": 4, \"fs_name\": \"FAT16\", \"label\": \"FAT16VOL\", \"total_bytes\": 8388608}\n"
+              "{\"start\": 9437184, \"type_code\": 11, \"fs_name\": \"FAT32\", \"label\": \"FIRST\", \"total_bytes\": 41943040}\n"
+              "{\"start\": 9440256, \"type_code\": 11, \"fs_name\": \"FAT32\", \"label\": \"FIRST\", \"total_bytes\": 41943040}\n"
+              "{\"start\": 51380224, \"type_code\": 11, \"fs_name\": \"FAT32\", \"label\": \"SECOND\", \"total_bytes\": 41943040}\n"
+              "{\"start\": 51383296, \"type_code\": 11, \"fs_name\": \"FAT32\", \"label\": \"SECOND\", \"total_bytes\": 41943040}\n");
+    test::CommandResult table = test::Run(Quote(test::CliPath()) + " search-lost " + Quote(disk_));
+    ASSERT_EQ(table.status, 0);
+    EXPECT_NE(table.out.find("51383296"), std::string::npos);
+    EXPECT_EQ(test::Run(Quote(test::CliPath()) + " search-lost " + Quote(*dir_ / "missing.img")).status, 2);
+}
+
 TEST_F(LostVolumeSearchTest, StopEndsTheSearch) {
     CVolume* disk = Computer().LoadImage(disk_);
     ASSERT_TRUE(disk);
