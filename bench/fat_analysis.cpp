@@ -5,6 +5,11 @@
 //
 //   bench/make-fat-bench-image /tmp/fatbench.img
 //   build/bench/bench_fat_analysis /tmp/fatbench.img [rounds]
+//
+// On the 2-core machine (50 527 objects, best of 5): 0.030 s and 11 MiB peak
+// against fls's 0.300 s and 17 MiB (ratio 0.10); 129 bytes per object by the
+// collection's own count, 118 heap bytes per object for a million records,
+// names excluded.
 #include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
