@@ -21,6 +21,7 @@ std::string ObjectTypeName(const FoundObject& record) {
     if (record.IsFolder()) return LoadString(str::Folder);
     if (const FileType* type = FileTypes().FindForObject(record)) {
         std::string title = type->Title();
+        if (title.empty()) title = type->Description();
         if (!title.empty()) return title;
     }
     const std::string extension = record.name ? FileTypeDatabase::NameExtension(record.name) : std::string();

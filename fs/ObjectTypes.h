@@ -24,8 +24,8 @@ bool LookupObjectType(const FoundObject& record, ObjectTypeInfo& info);
 
 namespace vx {
 
-// The type name a view shows: "Folder" for a folder, the file type's title
-// when the database knows the type, else what a desktop shell calls a file of
+// The type name a view shows: "Folder" for a folder, the file type's title (or
+// description) when the database knows the type, else what a desktop shell calls a file of
 // that extension ("TXT File"), or "File".
 std::string ObjectTypeName(const FoundObject& record);
 

@@ -79,6 +79,23 @@ TEST_F(AnalyzeCliTest, PrintsOneJsonObjectPerLine) {
     EXPECT_NE(r.out.find("\"type_name\": \"Folder\""), std::string::npos);
 }
 
+TEST_F(AnalyzeCliTest, LostFilesFromTheSectorScanAreListedUnderLostFiles) {
+    const std::string image = *dir_ / "lost.img";
+    test::MustRun("cp " + Quote(image_) + " " + Quote(image) +
+                  " && printf '\\377\\330\\377\\340\\000\\020JFIF\\000\\001\\001' | dd of=" + Quote(image) +
+                  " bs=512 seek=20000 conv=notrunc status=none");
+    test::CommandResult tree = Cli(Quote(image));
+    ASSERT_EQ(tree.status, 0) << tree.err;
+    EXPECT_NE(tree.out.find("\n  Lost files/\n    Images/\n      image_10240000.JPG  ?  deleted\n"), std::string::npos)
+        << tree.out;
+    test::CommandResult json = Cli(Quote(image) + " --json");
+    EXPECT_NE(json.out.find("\"path\": \"/Lost files/Images/image_10240000.JPG\", \"folder\": false, \"deleted\": true, "
+                            "\"lost\": true, \"found_by_content\": true, \"start\": 10240000, \"size\": null"),
+              std::string::npos)
+        << json.out;
+    EXPECT_EQ(Cli(Quote(image) + " --fs-only").out.find("Lost files"), std::string::npos);
+}
+
 TEST_F(AnalyzeCliTest, AWholeDiskAnalysesItsPartitions) {
     test::CommandResult first = Cli(Quote(disk_));
     ASSERT_EQ(first.status, 0) << first.err;
