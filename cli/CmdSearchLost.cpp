@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -45,6 +46,7 @@ void WaitForScan(CVolume& volume, const char* what) {
     const auto start = std::chrono::steady_clock::now();
     const uint64_t bytesPerUnit = volume.sectorsPerCluster ? uint64_t(volume.sectorsPerCluster) * kSectorSize : 512;
     while (volume.sectorAnalysisActive) {
+        if (Interrupted()) analysis.running = 0;  // the scan ends at its next check
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         progress.Update(ScanProgressText(what, analysis.progress, analysis.total, bytesPerUnit, seconds));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -71,8 +73,11 @@ int CmdSearchLost(const Args& args) {
     CVolume* volume = OpenListedSource(sources[0]);
     if (!volume) return kExitError;
     const size_t before = volume->Children().size();
+    Interrupted() = false;
+    auto previous = std::signal(SIGINT, HandleInterrupt);
     if (!Computer().SearchLostDisks(*volume)) return kExitError;
     WaitForScan(*volume, "Searching");
+    std::signal(SIGINT, previous);
 
     const bool json = HasFlag(args, "--json");
     std::vector<CVolume*> children = volume->Children();
@@ -94,6 +99,7 @@ int CmdSearchLost(const Args& args) {
                         found.fileSystemName.c_str(), label.c_str(), bytes);
         }
     }
+    if (Interrupted()) return kExitIncomplete;
     if (volume->unreadableSectors) {
         std::fprintf(stderr, "vornex-cli: %llu unreadable sector(s) were searched as zeros\n",
                      (unsigned long long)volume->unreadableSectors.load());
