@@ -224,42 +224,12 @@ void CAnalysisController::ThreadBody(Job* job) {
     ended_.notify_all();
 }
 
-void CAnalysisController::SectorThreadBody(Job* job) {
-    CVolume& volume = *job->volume;
-    try {
-        volume.state = VolumeState::Analyzing;
-        AnalyseSectors(volume);
-    } catch (...) {
-        EventLog().LogError("AnalyseSectors.FatalError");
-    }
-    volume.state = VolumeState::Ready;
-    {
-        std::lock_guard lock(mutex_);
-        job->finished = true;
-    }
-    ended_.notify_all();
-}
-
 CAnalysisController::Job* CAnalysisController::NewJobLocked(CVolume* volume) {
     auto job = std::make_unique<Job>();
     job->volume = volume;
     Job* raw = job.get();
     jobs_.push_back(std::move(job));
     return raw;
-}
-
-void CAnalysisController::StartSectorAnalysis(CVolume* volume, bool searchOnly) {
-    if (!volume) return;
-    WaitForAnalysis(volume);
-    std::lock_guard lock(mutex_);
-    AnalysisState& state = TheAnalysisState();
-    volume->searchOnly = searchOnly ? 1 : 0;
-    state.running = 1;
-    state.progress = 0;
-    state.total = volume->totalClusters;
-    current_ = volume;
-    Job* job = NewJobLocked(volume);
-    job->thread = std::thread([this, job] { SectorThreadBody(job); });
 }
 
 void CAnalysisController::StartAnalysis(CVolume* volume) {

@@ -57,10 +57,6 @@ public:
     void Enqueue(CVolume* volume);
     // Called by the analysis thread when it is done.
     void EndAnalysis(CVolume* volume);
-    // The sector phase alone on a thread of its own (the lost-volume search:
-    // with `searchOnly` it lists found volumes and no lost files). The running
-    // flag stays set until StopAnalysis.
-    void StartSectorAnalysis(CVolume* volume, bool searchOnly);
     // Asks the running analysis of `volume` to stop (after the user's
     // confirmation unless `noConfirm`) and waits up to one second for its
     // thread to end. True when stopped; false when the user said no.
@@ -90,7 +86,6 @@ private:
     void RemoveFromQueueLocked(CVolume* volume);
     void ReapFinishedLocked(std::vector<std::thread>& out);
     void ThreadBody(Job* job);
-    void SectorThreadBody(Job* job);
     Job* NewJobLocked(CVolume* volume);
 
     mutable std::mutex mutex_;

@@ -150,19 +150,6 @@ TEST_F(AnalysisTest, StartingWhileAnotherRunsOnlyQueues) {
     EXPECT_EQ(second->collection.Count(), 0u) << "never started";
 }
 
-TEST_F(AnalysisTest, ASectorAnalysisAloneKeepsTheRunningFlagUntilStopped) {
-    std::unique_ptr<CVolume> volume = Computer().OpenSource(small_);
-    test::LogMark mark;
-    AnalysisController().StartSectorAnalysis(volume.get(), true);
-    ASSERT_TRUE(AnalysisController().WaitForAnalysis(volume.get(), 20000));
-    EXPECT_TRUE(mark.Contains("Beginning drive sectors analysis, searching lost files."));
-    EXPECT_EQ(volume->state.load(), VolumeState::Ready);
-    EXPECT_EQ(volume->searchOnly.load(), 1u);
-    EXPECT_TRUE(TheAnalysisState().Running()) << "a search runs until the user stops it";
-    EXPECT_TRUE(AnalysisController().StopAnalysis(volume.get(), true));
-    EXPECT_FALSE(TheAnalysisState().Running());
-}
-
 // A stop asked while the file-system phase reads a slow source: the thread
 // ends within a second on its own, and a reader on another thread sees a
 // consistent collection all along.
