@@ -63,6 +63,26 @@ __attribute__((target("avx2"))) bool FindPairsAvx2(const uint8_t* buf, int64_t& 
     const __m256i vfold = _mm256_set1_epi8(char(fold));
     const __m256i v0 = _mm256_set1_epi8(char(d0));
     const __m256i v1 = _mm256_set1_epi8(char(d1));
+    // Two blocks of 32 at a time: one test for the common case of no candidate in either.
+    while (len > 1 && i + 64 <= hi && i + 65 <= size) {
+        const __m256i a0 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i)), vfold);
+        const __m256i b0 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i + 1)), vfold);
+        const __m256i a1 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i + 32)), vfold);
+        const __m256i b1 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i + 33)), vfold);
+        const __m256i m0 = _mm256_and_si256(_mm256_cmpeq_epi8(a0, v0), _mm256_cmpeq_epi8(b0, v1));
+        const __m256i m1 = _mm256_and_si256(_mm256_cmpeq_epi8(a1, v0), _mm256_cmpeq_epi8(b1, v1));
+        if (_mm256_testz_si256(_mm256_or_si256(m0, m1), _mm256_or_si256(m0, m1))) {
+            i += 64;
+            continue;
+        }
+        uint64_t bits = uint32_t(_mm256_movemask_epi8(m0)) | (uint64_t(uint32_t(_mm256_movemask_epi8(m1))) << 32);
+        while (bits) {
+            const int k = __builtin_ctzll(bits);
+            if (RestEqual(buf + i + k, d, 1, len, fold)) return true;
+            bits &= bits - 1;
+        }
+        i += 64;
+    }
     while (i + 32 <= hi && i + 33 <= size) {
         const __m256i a = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i)), vfold);
         __m256i m = _mm256_cmpeq_epi8(a, v0);
