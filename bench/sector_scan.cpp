@@ -27,6 +27,12 @@
 
 namespace {
 
+double CpuSeconds(int who) {
+    struct rusage u{};
+    ::getrusage(who, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + 1e-6 * double(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+}
+
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
@@ -105,9 +111,13 @@ int main(int argc, char** argv) {
     CatSeconds(path);  // warm the page cache
 
     const double bytes = double(mib << 20);
+    double cpu = CpuSeconds(RUSAGE_CHILDREN);
     const double cat = CatSeconds(path);
+    const double catCpu = (CpuSeconds(RUSAGE_CHILDREN) - cpu) / 3;
     uint64_t found1 = 0, foundN = 0;
+    cpu = CpuSeconds(RUSAGE_SELF);
     const double one = ScanSeconds(path, 1, matcher, found1);
+    const double oneCpu = (CpuSeconds(RUSAGE_SELF) - cpu) / 2;
     const double many = ScanSeconds(path, workers, matcher, foundN);
     struct rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -119,6 +129,8 @@ int main(int argc, char** argv) {
                 100.0 * mbs(one) / mbs(cat), (unsigned long long)found1);
     std::printf("scan, %u workers:       %8.1f MB/s  (%.0f%% of cat, %llu candidates)\n", workers, mbs(many),
                 100.0 * mbs(many) / mbs(cat), (unsigned long long)foundN);
+    std::printf("CPU time per GiB:      cat %.2f s, scan with 1 worker %.2f s (reading and matching)\n",
+                catCpu * 1024.0 / double(mib), oneCpu * 1024.0 / double(mib));
     std::printf("peak resident memory:  %8.1f MiB\n", usage.ru_maxrss / 1024.0);
     return 0;
 }
