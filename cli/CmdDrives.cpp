@@ -42,7 +42,16 @@ int CmdDrives(const Args& args) {
     computer.Volumes().Rescan();
     std::vector<CVolume*> volumes = computer.Volumes().Snapshot();
     if (HasFlag(args, "--json")) {
-        for (CVolume* v : volumes) std::printf("%s\n", DriveJson(*v).c_str());
+        for (CVolume* v : volumes) {
+            if (v->state.load() == VolumeState::QueryInformation) {
+                std::printf("{\"id\": %d, \"display_name\": %s, \"device_path\": %s, \"kind\": %s, \"type\": %s, "
+                            "\"fs_name\": \"\", \"total_bytes\": 0, \"state\": \"Query Information\"}\n",
+                            v->Id(), JsonString(v->kernelName).c_str(), JsonString(v->DevicePath()).c_str(),
+                            JsonString(VolumeKindText(v->kind)).c_str(), JsonString(DriveTypeText(v->driveType)).c_str());
+                continue;
+            }
+            std::printf("%s\n", DriveJson(*v).c_str());
+        }
         return kExitOk;
     }
     struct Row {
@@ -50,6 +59,13 @@ int CmdDrives(const Args& args) {
     };
     std::vector<Row> rows{{{"NAME", "DEVICE", "KIND", "TYPE", "FILE SYSTEM", "SIZE", "STATE"}}};
     for (CVolume* v : volumes) {
+        if (v->state.load() == VolumeState::QueryInformation) {
+            // Still being queried: only what the probe itself set.
+            rows.push_back({{(v->ParentVolume() ? "  " : "") + v->kernelName, v->DevicePath(),
+                             VolumeKindText(v->kind), DriveTypeText(v->driveType), "", "",
+                             VolumeStateText(VolumeState::QueryInformation)}});
+            continue;
+        }
         std::string name = v->DisplayName();
         if (v->ParentVolume()) name = "  " + name;  // partitions under their disk
         rows.push_back({{name, v->DevicePath(), VolumeKindText(v->kind), DriveTypeText(v->driveType),

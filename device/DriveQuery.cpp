@@ -78,15 +78,18 @@ void QueryLogical(CVolume& v) {
     }
     std::shared_ptr<ISectorReader> reader = v.Reader();
     const dev_t device = reader->DeviceNumber();
-    v.layout.partitionCount = 1;
-    v.layout.signature = 0;
     PartitionInformation& partition = v.layout.entries[0];
-    if (device) {
+    // The drive list fills the partition's place from sysfs before the query
+    // starts (and AddFoundVolume may be reading it); only a volume made
+    // elsewhere asks here.
+    if (device && v.layout.partitionCount == 0) {
         BlockDeviceInfo info = DescribeBlockDevice(device);
         if (info.isPartition) {
             partition.startingOffset = info.startSector * kSectorSize;
             partition.partitionLength = info.sizeSectors * kSectorSize;
             partition.partitionNumber = uint32_t(info.partitionNumber);
+            v.layout.signature = 0;
+            v.layout.partitionCount = 1;
         }
     }
     if (const CVolume* disk = v.ParentVolume())

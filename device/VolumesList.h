@@ -1,7 +1,12 @@
 #pragma once
 // CVolumesList: every volume the user can choose. It owns its volumes; a
 // rescan replaces the probed disks and partitions, drops the Found volumes
-// and keeps the Image and Virtual ones after the probed drives.
+// and keeps the Image and Virtual ones (with the volumes found inside them)
+// after the probed drives.
+//
+// A probed volume is in the list while its query thread still fills the
+// descriptor. Until its state leaves QueryInformation only its kind, id,
+// parent, children, drive type, kernel name and device path may be read.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
