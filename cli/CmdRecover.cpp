@@ -43,7 +43,10 @@ struct RecoverOptions {
 class RecoverNotifier : public CliNotifier {
 public:
     explicit RecoverNotifier(const RecoverOptions& options) : options_(options) {}
-    ProbableSizeAnswer AskProbableSize(CVolume*, const FoundObject&, const ProbableSizeQuestion&) override {
+    // The option decides the sizes the scan could not read from the file
+    // itself; a size the scan did read is kept.
+    ProbableSizeAnswer AskProbableSize(CVolume*, const FoundObject& object, const ProbableSizeQuestion&) override {
+        if (object.SizeKnown()) return {kSizeOk, kSizeRuleCustom, 0, object.size};
         return options_.size;
     }
     bool ConfirmOverwrite(const std::string&) override { return options_.overwrite; }
@@ -156,7 +159,7 @@ RecoveryTotals RunRecovery(CVolume& volume, std::vector<FoundObject*> list, Prog
     const auto started = std::chrono::steady_clock::now();
     if (!job.StartRecovery(&volume)) return {};
     while (!job.Finished()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         if (Interrupted()) job.StopJob();
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

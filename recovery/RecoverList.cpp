@@ -8,10 +8,10 @@
 namespace vx {
 
 bool IsVolumeNode(const FoundObject& record) {
-    // Group folders of lost files carry category ids (-48 ... -144), which
-    // overlap the volume ids; volume nodes are never folders.
-    if (record.IsFolder()) return false;
-    return record.id <= -31 || record.id == object_id::Computer || record.id == object_id::RecycleBin;
+    // Group folders of lost files carry category ids (-48 ... -144) that
+    // overlap the volume ids; a volume node is the one record whose name slot
+    // holds its volume.
+    return record.IsVolumeNode() || record.id == object_id::Computer || record.id == object_id::RecycleBin;
 }
 
 void AppendFilesBelow(const CFoundObjectList& collection, const FoundObject& folder, std::vector<FoundObject*>& out) {
