@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "common/Bytes.h"
@@ -159,6 +160,28 @@ TEST_F(SectorScanTest, UnreadableSectorInsideABlockIsCountedAndTheRestScanned) {
     EXPECT_EQ(r.unreadable, 2u);
     EXPECT_TRUE(mark.Contains("Unreadable sectors 12 to 13 scanned as zeros"));
     EXPECT_EQ(test::Sha256File(path), before);
+}
+
+TEST_F(SectorScanTest, WhollyUnreadableBlockDoesNotEndTheScan) {
+    std::string image(1 << 20, '\0');
+    Put(image, 512 * 10, "PK\x03\x04");
+    Put(image, 512 * 300, "PK\x03\x04");   // inside the unreadable block
+    Put(image, 512 * 900, "PK\x03\x04");
+    const std::string path = Image(image);
+    Settings().SetWord(settings_offset::RetryAttempts, 0);
+    Settings().SetWord(settings_offset::ScanBlockSize, 65536);  // blocks of 128 sectors
+    std::set<uint64_t> bad;
+    for (uint64_t s = 256; s < 384; ++s) bad.insert(s);
+    ScanResult r;
+    {
+        test::ScopedFaultySectors faults(path, bad);
+        r = Scan(path);
+    }
+    ASSERT_EQ(r.found.size(), 2u);
+    EXPECT_EQ(r.found[0].start, 512u * 10);
+    EXPECT_EQ(r.found[1].start, 512u * 900);
+    EXPECT_EQ(r.unreadable, 128u);
+    EXPECT_EQ(r.progress, r.total);
 }
 
 TEST_F(SectorScanTest, SeveralWorkersFindTheSame) {
