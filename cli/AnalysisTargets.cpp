@@ -73,9 +73,10 @@ int ChooseTargets(const std::string& path, const Args& args, std::vector<Analysi
 // Runs one analysis with a progress line; false when interrupted.
 bool RunAnalysis(CVolume& volume, ProgressLine& progress) {
     CAnalysisController& controller = AnalysisController();
-    controller.StartAnalysis(&volume);
-    const std::string name = volume.DisplayName();
+    // Read before the analysis thread starts: it rewrites the descriptor.
     const uint64_t bytesPerUnit = uint64_t(volume.sectorsPerCluster ? volume.sectorsPerCluster : 1) * 512;
+    const std::string name = volume.DisplayName();
+    controller.StartAnalysis(&volume);
     bool scanning = false;
     std::chrono::steady_clock::time_point scanStart;
     while (!controller.WaitForAnalysis(&volume, 100)) {
