@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 
 #include "device/LocalComputer.h"
@@ -43,6 +44,7 @@ public:
                                        const ProbableSizeQuestion& question) override {
         questions.push_back(question);
         asked.push_back(object.name);
+        if (duringQuestion) duringQuestion();
         return size;
     }
     bool ConfirmOverwrite(const std::string&) override {
@@ -58,6 +60,7 @@ public:
     void ShowError(const std::string& caption, const std::string& text) override { errors.push_back(caption + ": " + text); }
 
     ProbableSizeAnswer size;
+    std::function<void()> duringQuestion;
     std::vector<ProbableSizeQuestion> questions;
     std::vector<std::string> asked;
     bool overwrite = false;
@@ -467,6 +470,21 @@ TEST_F(RecoveryJobTest, StopJobEndsTheRunAfterTheChunk) {
     job.onChunk = nullptr;
     Run(job, {next});
     EXPECT_TRUE(Exists(out_ + "/next.bin"));
+}
+
+// A stop asked for while the size question is open is not lost.
+TEST_F(RecoveryJobTest, StopDuringTheSizeQuestionHolds) {
+    FoundObject* lost = Lost(0, "lost.jpg", kJpeg);
+    FoundObject* next = Add(0, 100, "next.bin");
+    CRecoveryJob job(CRecoveryJob::Kind::Recovery);
+    answers_.size = {kSizeOk, kSizeRuleCustom, 0, 5 * kMiB};
+    answers_.duringQuestion = [&] { job.StopJob(); };
+    LogMark mark;
+    Run(job, {lost, next});
+    EXPECT_TRUE(mark.Contains("FileRecovery: Work stoped by work flag"));
+    EXPECT_TRUE(mark.Contains("Recovery aborted!"));
+    EXPECT_EQ(test::ReadFile(out_ + "/lost.jpg").size(), 2 * kMiB);
+    EXPECT_FALSE(Exists(out_ + "/next.bin"));
 }
 
 TEST_F(RecoveryJobTest, TryOpenOpensTheLastFileAndOffersToDeleteIt) {
