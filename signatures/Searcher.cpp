@@ -44,7 +44,11 @@ void RestoreThreadPriority(int nice) {
 }
 
 CSearcher::CSearcher(CSectorScan& owner, uint32_t index, uint32_t blockSize)
-    : owner_(owner), index_(index), blockSize_(blockSize), buffer_(new uint8_t[blockSize]()) {
+    : owner_(owner),
+      index_(index),
+      blockSize_(blockSize),
+      buffer_(new uint8_t[blockSize]()),
+      next_(new uint8_t[blockSize]()) {
     matches_.reserve(16);
 }
 
@@ -70,15 +74,20 @@ void CSearcher::Stop() {
 
 bool CSearcher::Idle() const {
     std::lock_guard lock(mutex_);
-    return !hasWork_;
+    return !hasWork_ && !hasNext_;
+}
+
+bool CSearcher::CanTake() const {
+    std::lock_guard lock(mutex_);
+    return !hasNext_;
 }
 
 void CSearcher::Hand(std::unique_ptr<uint8_t[]>& filled, uint64_t firstSector) {
     {
         std::lock_guard lock(mutex_);
-        buffer_.swap(filled);
-        firstSector_ = firstSector;
-        hasWork_ = true;
+        next_.swap(filled);
+        nextSector_ = firstSector;
+        hasNext_ = true;
     }
     wake_.notify_all();
 }
@@ -88,9 +97,15 @@ void CSearcher::ThreadMain() {
     for (;;) {
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return hasWork_ || exit_; });
+            wake_.wait(lock, [&] { return hasNext_ || exit_; });
             if (exit_) return;
+            // Take the queued block; its buffer's place takes the one just matched.
+            buffer_.swap(next_);
+            firstSector_ = nextSector_;
+            hasNext_ = false;
+            hasWork_ = true;
         }
+        owner_.WorkerDone();  // room for the next block
         try {
             ParseBlock();
         } catch (...) {

@@ -26,9 +26,15 @@ public:
     // Asks the thread to end after its block and waits for it.
     void Stop();
 
-    // Controller side, only while the worker is idle: exchanges the worker's
-    // buffer with a filled one and starts matching it.
+    // A worker holds the block it matches and one more, queued, so that it
+    // never waits for the controller while blocks are read faster than it
+    // matches them.
+    // Nothing matched and nothing queued.
     bool Idle() const;
+    // Room for a queued block.
+    bool CanTake() const;
+    // Controller side, only when CanTake: exchanges the worker's free buffer
+    // with a filled one, which the worker matches next.
     void Hand(std::unique_ptr<uint8_t[]>& filled, uint64_t firstSector);
 
     // Tests every position of the current block (the worker thread's loop
@@ -45,8 +51,11 @@ private:
     CSectorScan& owner_;
     const uint32_t index_;
     const uint32_t blockSize_;
-    std::unique_ptr<uint8_t[]> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_;   // the block being matched
     uint64_t firstSector_ = 0;
+    std::unique_ptr<uint8_t[]> next_;     // queued block, or a free buffer
+    uint64_t nextSector_ = 0;
+    bool hasNext_ = false;
     std::vector<int32_t> matches_;
 
     mutable std::mutex mutex_;

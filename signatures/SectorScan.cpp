@@ -39,8 +39,11 @@ void CSectorScan::StopWorkers() {
 CSearcher* CSectorScan::WaitForIdleWorker() {
     std::unique_lock lock(mutex_);
     for (;;) {
+        // A worker with nothing to do first, else one with room for a queued block.
         for (auto& worker : workers_)
             if (worker->Idle()) return worker.get();
+        for (auto& worker : workers_)
+            if (worker->CanTake()) return worker.get();
         if (!Running() || workers_.empty()) return nullptr;
         idle_.wait_for(lock, std::chrono::milliseconds(100));
     }
