@@ -90,7 +90,7 @@ uint64_t ImageSectorCount(const CVolume& volume) {
 }
 
 CImageJob::CImageJob(CVolume& source, std::string imagePath, bool overwrite)
-    : source_(source), imagePath_(std::move(imagePath)), overwrite_(overwrite) {}
+    : source_(source), use_(source), imagePath_(std::move(imagePath)), overwrite_(overwrite) {}
 
 CImageJob::~CImageJob() {
     Stop();

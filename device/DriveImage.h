@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-namespace vx {
+#include "device/Volume.h"
 
-class CVolume;
+namespace vx {
 
 struct UnreadableRun {
     uint64_t first = 0;   // sector of the source
@@ -76,6 +76,7 @@ private:
     void Finish(Outcome outcome);
 
     CVolume& source_;
+    CVolumeUse use_;  // a rescan leaves the source alone while the job exists
     const std::string imagePath_;
     const bool overwrite_;
     std::thread thread_;

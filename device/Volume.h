@@ -174,6 +174,13 @@ public:
     std::atomic<uint32_t> searchOnly{0};
 
     std::thread queryThread;
+    // Workers that hold this volume beyond one call (image copy, recovery)
+    // count themselves here with CVolumeUse; a rescan leaves the list alone
+    // while any volume is in use, analysed or searched.
+    std::atomic<int> users{0};
+    bool InUse() const {
+        return users.load() > 0 || state.load() == VolumeState::Analyzing || searchOnly.load() != 0;
+    }
     std::thread sectorAnalysisThread;
     std::atomic<bool> sectorAnalysisActive{false};
     // Sectors the last sector scan could not read and scanned as zeros.
@@ -188,6 +195,18 @@ private:
     mutable std::mutex readerMutex_;
     mutable std::mutex childrenMutex_;
     std::shared_ptr<ISectorReader> reader_;
+};
+
+// Marks a volume in use for the life of the object.
+class CVolumeUse {
+public:
+    explicit CVolumeUse(CVolume& volume) : volume_(volume) { ++volume_.users; }
+    ~CVolumeUse() { --volume_.users; }
+    CVolumeUse(const CVolumeUse&) = delete;
+    CVolumeUse& operator=(const CVolumeUse&) = delete;
+
+private:
+    CVolume& volume_;
 };
 
 }  // namespace vx

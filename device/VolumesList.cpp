@@ -82,6 +82,14 @@ size_t CVolumesList::Rescan() {
     std::vector<std::unique_ptr<CVolume>> kept, dropped;
     {
         std::lock_guard lock(mutex_);
+        // Replacing volumes under a running analysis, search or copy would
+        // pull them from under it.
+        for (const auto& v : volumes_) {
+            if (!KeptAcrossRescan(v.get()) && v->InUse()) {
+                EventLog().LogError("Drives not rescanned: %s is in use", v->DisplayName().c_str());
+                return volumes_.size();
+            }
+        }
         for (auto& v : volumes_) (KeptAcrossRescan(v.get()) ? kept : dropped).push_back(std::move(v));
         volumes_.clear();
     }

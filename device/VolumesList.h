@@ -30,6 +30,7 @@ public:
 
     // Rebuilds the list now and returns its length. Waits at most
     // kQueryWait for the information queries; slower ones keep running.
+    // Changes nothing (and logs why) while a volume it would drop is in use.
     size_t Rescan();
     // Starts Rescan on a thread of its own and returns at once (false when a
     // rescan is already running).

@@ -182,6 +182,23 @@ TEST(VolumesList, RescanKeepsImagesAndDropsWhatItProbed) {
     for (size_t i = 0; i < probed; ++i) EXPECT_LT(all[i]->Id(), idBefore) << "probed volumes are new";
 }
 
+TEST(VolumesList, RescanWaitsUntilNoProbedVolumeIsInUse) {
+    test::ScopedConfig config;
+    CVolume* disk = Computer().Volumes().Append(std::make_unique<CVolume>(VolumeKind::Physical, kDriveFixed));
+    disk->SetId(Computer().NextId());
+    disk->description = "Drive 7";
+    {
+        CVolumeUse use(*disk);
+        test::LogMark mark;
+        Computer().Volumes().Rescan();
+        EXPECT_TRUE(mark.Contains("Drives not rescanned: Drive 7 is in use"));
+        EXPECT_EQ(Computer().FindVolume(disk->Id()), disk);
+    }
+    const int32_t id = disk->Id();
+    Computer().Volumes().Rescan();
+    EXPECT_EQ(Computer().FindVolume(id), nullptr);
+}
+
 // The partition query on plain files: the disk's table gives the type byte,
 // the partition's boot sector the rest.
 TEST(VolumesList, PartitionQueryUsesTheDiskTableAndTheBootSector) {
