@@ -78,6 +78,17 @@ TEST_F(LostFilesTest, EveryFileStartIsALostFileOfItsFormat) {
     EXPECT_EQ(test::Sha256File(image_), before);
 }
 
+TEST_F(LostFilesTest, AnalyzeChoosesItsPhases) {
+    const std::string cli = Quote(test::CliPath()) + " analyze " + Quote(image_);
+    test::CommandResult scan = test::Run(cli + " --scan-only --json");
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    EXPECT_NE(scan.out.find("\"path\": \"/Lost files/Images/image_"), std::string::npos);
+    test::CommandResult fs = test::Run(cli + " --fs-only --json");
+    ASSERT_EQ(fs.status, 0);
+    EXPECT_EQ(fs.out.find("Lost files"), std::string::npos);
+    EXPECT_EQ(test::Run(cli + " --fs-only --scan-only").status, 2);
+}
+
 TEST_F(LostFilesTest, RecoveredLostFilesBeginWithTheOriginalBytes) {
     const std::string out = *dir_ / "recovered";
     test::CommandResult r = test::Run(Quote(test::CliPath()) + " recover " + Quote(image_) + " --to " + Quote(out) +
