@@ -36,7 +36,7 @@ void CSectorScan::StopWorkers() {
     workers_.clear();
 }
 
-CSearcher* CSectorScan::WaitForIdleWorker() {
+CSearcher* CSectorScan::WaitForFreeWorker() {
     std::unique_lock lock(mutex_);
     for (;;) {
         // A worker with nothing to do first, else one with room for a queued block.
@@ -129,7 +129,7 @@ int CSectorScan::RunScan() {
         const uint64_t done = (sector * kSectorSize + n) / bytesPerCluster_;
         control_.progress = done < totalUnits ? done : totalUnits;
         if (!Running()) break;
-        CSearcher* worker = WaitForIdleWorker();
+        CSearcher* worker = WaitForFreeWorker();
         if (!worker || !Running()) break;
         worker->Hand(spare_, sector);
     }

@@ -82,7 +82,8 @@ public:
     uint64_t ReadBlock(uint8_t* buffer, uint64_t firstSector);
 
 private:
-    CSearcher* WaitForIdleWorker();
+    // A worker with room for a block; null when the scan was stopped.
+    CSearcher* WaitForFreeWorker();
     void StartWorkers();
     void StopWorkers();
 
