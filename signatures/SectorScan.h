@@ -1,11 +1,13 @@
 #pragma once
 // CSectorScan: the sector scan of a volume. The controller reads the volume
 // from its first sector to its last in large blocks with positioned reads and
-// hands each filled block to an idle worker (CSearcher), which tests every
-// 512-byte position against the file-type database and hands each match to
-// the scan's sink as a lost-file candidate. Reading the next block overlaps
-// the matching of the last one: the controller keeps one spare buffer that it
-// swaps with the buffer of the worker it hands a block to.
+// hands each filled block to a worker (CSearcher), which tests every 512-byte
+// position against the file-type database and hands each match to the scan's
+// sink as a lost-file candidate. Reading overlaps matching: the controller
+// fills a spare buffer and swaps it with a free buffer of the worker it hands
+// the block to; each worker holds the block it matches and one queued block.
+// A buffer belongs to one side at a time, and memory stays at
+// (2 x workers + 1) blocks for the whole scan.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
