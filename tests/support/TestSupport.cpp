@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -207,6 +208,33 @@ ScopedFaultySectors::ScopedFaultySectors(std::string path, std::set<uint64_t> ba
 ScopedFaultySectors::~ScopedFaultySectors() { SetSectorReaderFactory(nullptr); }
 
 uint64_t ScopedFaultySectors::failures() const { return state_->failures.load(); }
+
+SourceWatch::SourceWatch(const std::string& path) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    EXPECT_GE(fd_, 0);
+    EXPECT_GE(inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_MODIFY | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE | IN_ATTRIB),
+              0);
+}
+
+SourceWatch::~SourceWatch() {
+    if (fd_ >= 0) close(fd_);
+}
+
+uint32_t SourceWatch::Seen() {
+    alignas(inotify_event) char events[8192];
+    ssize_t n;
+    while ((n = read(fd_, events, sizeof events)) > 0)
+        for (char* p = events; p < events + n;) {
+            auto* e = reinterpret_cast<inotify_event*>(p);
+            seen_ |= e->mask;
+            p += sizeof(inotify_event) + e->len;
+        }
+    return seen_;
+}
+
+bool SourceWatch::ReadOnly() {
+    uint32_t seen = Seen();
+    return (seen & IN_OPEN) && !(seen & (IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB));
+}
 
 LogMark::LogMark() : start_(EventLog().LineCount()) {}
 

@@ -101,6 +101,22 @@ private:
     std::shared_ptr<State> state_;
 };
 
+// Watches a source file with inotify: which events (IN_OPEN, IN_MODIFY,
+// IN_CLOSE_WRITE, IN_CLOSE_NOWRITE, IN_ATTRIB) it saw since it was made.
+class SourceWatch {
+public:
+    explicit SourceWatch(const std::string& path);
+    ~SourceWatch();
+    SourceWatch(const SourceWatch&) = delete;
+    SourceWatch& operator=(const SourceWatch&) = delete;
+    uint32_t Seen();
+    // Opened, and never opened for writing, written or changed in its attributes.
+    bool ReadOnly();
+private:
+    int fd_;
+    uint32_t seen_ = 0;
+};
+
 // Lines of the event log added since the mark.
 class LogMark {
 public:
