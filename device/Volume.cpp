@@ -167,16 +167,17 @@ std::string CVolume::ObjectFolderPath(const FoundObject& object) const {
     const std::string prefix = name.empty() ? "/" : name + ":/";
     const int32_t root = collection.rootId;
     if (object.id == root) return prefix;
-    // Walk up through the parent ids; a record met twice ends the walk.
+    // Walk up through the parent folders. Ids are not unique (a deleted file
+    // can share its first cluster with a folder), so only folder records are
+    // taken; the walk ends at the root, at a record met twice, or where no
+    // folder carries the id (the volume's own node).
     std::vector<std::string> parts;
     std::unordered_set<const FoundObject*> visited;
-    const FoundObject* record = collection.FindFirstById(object.id);
-    if (!record) record = &object;
-    record = collection.FindFirstById(record->parent);
+    const FoundObject* record = collection.FindFolder(object.parent);
     while (record && visited.insert(record).second) {
         if (record->id == root || record->id == record->parent) break;
         parts.emplace_back(record->name ? record->name : "");
-        record = collection.FindFirstById(record->parent);
+        record = collection.FindFolder(record->parent);
     }
     std::string path = prefix;
     for (auto it = parts.rbegin(); it != parts.rend(); ++it) path += *it + "/";

@@ -168,12 +168,20 @@ TEST(VolumeNames, ObjectFolderPathWalksUpToTheRoot) {
     add(10, 2, "Docs", object_flag::Folder);
     add(11, 10, "Old", object_flag::Folder);
     FoundObject* file = add(12, 11, "letter.txt", 0);
+    add(11, 2, "old-deleted.txt", object_flag::Deleted);  // shares the folder's first cluster
     FoundObject* top = add(13, 2, "readme.txt", 0);
     EXPECT_EQ(volume.ObjectFolderPath(*file), "sdb1:/Docs/Old/");
     EXPECT_EQ(volume.ObjectFolderPath(*top), "sdb1:/");
     FoundObject root;
     root.id = 2;
     EXPECT_EQ(volume.ObjectFolderPath(root), "sdb1:/");
+    // A lost file: group folder, "Lost files", then the volume's own node.
+    volume.rootRecord.parent = object_id::Computer;
+    list.Add(&volume.rootRecord, true);
+    add(object_id::LostFiles, volume.Id(), "Lost files", object_flag::Folder);
+    add(-50, object_id::LostFiles, "Pictures", object_flag::Folder);
+    FoundObject* lost = add(60, -50, "jpg_1048576.jpg", object_flag::FoundByContent);
+    EXPECT_EQ(volume.ObjectFolderPath(*lost), "sdb1:/Lost files/Pictures/");
     // A loop in the parent ids ends the walk.
     add(20, 21, "a", object_flag::Folder);
     add(21, 20, "b", object_flag::Folder);
