@@ -219,7 +219,10 @@ TEST_F(SectorScanTest, StopEndsTheScanWithinASecond) {
     CSectorScan scan(*volume, matcher, sink, ScanControl{running, total, progress, 0});
     std::atomic<int64_t> stoppedAt{0};
     std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // Stop once the scan is well under way (a sanitizer build starts slowly).
+        for (int i = 0; i < 2000 && sink.Count() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         stoppedAt = std::chrono::steady_clock::now().time_since_epoch().count();
         running = 0;
     });
