@@ -7,7 +7,9 @@
 // Each signature is indexed by one byte it pins at a fixed offset (the first
 // byte tested by its first byte-, word-, dword-, qword-, bytes- or masked
 // condition); signatures with no such byte (find conditions, ranges) are
-// tested at every position. The matcher owns a copy of the signatures, so
+// tested at every position; those of one format that are each one search
+// with the same first byte (HTML's two) are searched together in one pass.
+// The matcher owns a copy of the signatures, so
 // edits of the records do not touch a running scan; the records themselves
 // are kept alive by the snapshot.
 //
@@ -54,6 +56,13 @@ private:
         uint32_t format;    // list index
         uint32_t first;     // index into conditions_
         uint32_t count;
+        int32_t group = -1; // index into groups_ when searched with its siblings
+    };
+    // Unanchored signatures of one format that are each a single find
+    // condition with the same kind, offset and first byte ("<HTML" and
+    // "<!DOCTYPE HTML"): one pass over the window answers for all of them.
+    struct FindGroup {
+        std::vector<const SignatureCondition*> conditions;  // into conditions_, fixed once built
     };
     // One anchor offset: signature indices by the byte found there.
     struct AnchorTable {
@@ -63,6 +72,8 @@ private:
     };
 
     bool SignatureMatches(const Signature& s, ByteSpan buffer, size_t position) const;
+    bool GroupMatches(const FindGroup& g, ByteSpan buffer, size_t position) const;
+    void GroupFindSignatures();
     template <typename Emit>
     void Run(ByteSpan buffer, size_t position, Emit&& emit) const;
 
@@ -71,6 +82,7 @@ private:
     std::vector<SignatureCondition> conditions_;
     std::vector<AnchorTable> anchors_;
     std::vector<uint32_t> always_;  // signature indices, ascending
+    std::vector<FindGroup> groups_;
 };
 
 }  // namespace vx

@@ -79,6 +79,25 @@ TEST(FastMatcher, AgreesWithThePlainLoopOnRandomDataAndEveryHeader) {
     ExpectSameEverywhere(types, ByteSpan(buffer.data() + 4096 * 8, 700), 1);
 }
 
+// The HTML row's two searches are answered in one pass: every place in the
+// window, at both its edges and where the buffer ends early, agrees with
+// testing them one by one.
+TEST(FastMatcher, HtmlSearchesAgreeAtEveryPlaceInTheWindow) {
+    auto types = Shared(BuildBuiltinTypes());
+    std::mt19937 rng(9);
+    for (const char* text : {"<hTmL", "<!DOCTYPE html"}) {
+        const size_t len = std::strlen(text);
+        for (size_t shift = 0; shift < 512; ++shift) {
+            std::vector<uint8_t> buffer(1024);
+            for (auto& b : buffer) b = uint8_t(rng() | 0x80);  // no stray '<'
+            std::memcpy(buffer.data() + shift, text, len);
+            ExpectSameEverywhere(types, buffer, 512);
+            for (size_t cut : {shift + len, shift + len - 1, shift + len + 31})
+                ExpectSameEverywhere(types, ByteSpan(buffer.data(), std::min(cut, buffer.size())), 512);
+        }
+    }
+}
+
 TEST(FastMatcher, HandlesUnusualConditions) {
     std::vector<std::unique_ptr<FileType>> list;
     auto add = [&](auto&& build) {
