@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/DriveImage.h"
+#include "bench/BenchSupport.h"
 #include "device/LocalComputer.h"
 #include "device/Volume.h"
 #include "platform/FaultySectorReader.h"
@@ -20,28 +21,10 @@
 
 namespace {
 
-double Seconds(const std::chrono::steady_clock::time_point& since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
+using vx::bench::Seconds;
+using vx::bench::Shell;
 
-bool MakeSource(const std::string& path, uint64_t bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::vector<uint64_t> block(1 << 18);  // 2 MiB of pseudo-random words
-    uint64_t x = 0x2545F4914F6CDD1DULL;
-    for (uint64_t done = 0; done < bytes; done += block.size() * 8) {
-        for (uint64_t& w : block) {
-            x ^= x << 13;
-            x ^= x >> 7;
-            x ^= x << 17;
-            w = x;
-        }
-        std::fwrite(block.data(), 1, std::min<uint64_t>(bytes - done, block.size() * 8), f);
-    }
-    return std::fclose(f) == 0;
-}
-
-int Shell(const std::string& command) { return std::system(command.c_str()); }
+bool MakeSource(const std::string& path, uint64_t bytes) { return vx::bench::WritePseudoRandomFile(path, bytes, 0x2545F4914F6CDD1DULL); }
 
 // One copy through the job; returns seconds, or -1 when it did not complete.
 double CopyOnce(const std::string& source, const std::string& target, uint64_t* unreadable) {

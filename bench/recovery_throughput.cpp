@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "device/LocalComputer.h"
 #include "device/Volume.h"
 #include "recovery/RecoveryJob.h"
@@ -21,28 +22,10 @@
 
 namespace {
 
-double Seconds(const std::chrono::steady_clock::time_point& since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
+using vx::bench::Seconds;
+using vx::bench::Shell;
 
-bool MakeImage(const std::string& path, uint64_t bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::vector<uint64_t> block(1 << 18);  // 2 MiB of pseudo-random words
-    uint64_t x = 0x9E3779B97F4A7C15ULL;
-    for (uint64_t done = 0; done < bytes; done += block.size() * 8) {
-        for (uint64_t& w : block) {
-            x ^= x << 13;
-            x ^= x >> 7;
-            x ^= x << 17;
-            w = x;
-        }
-        std::fwrite(block.data(), 1, std::min<uint64_t>(bytes - done, block.size() * 8), f);
-    }
-    return std::fclose(f) == 0;
-}
-
-int Shell(const std::string& command) { return std::system(command.c_str()); }
+bool MakeImage(const std::string& path, uint64_t bytes) { return vx::bench::WritePseudoRandomFile(path, bytes, 0x9E3779B97F4A7C15ULL); }
 
 // CPU seconds (user and system) of this process or of its finished children.
 double Cpu(int who) {
