@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <span>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -55,106 +56,11 @@ bool RestEqual(const uint8_t* p, const uint8_t* d, size_t from, size_t len, uint
 }
 
 #if defined(__x86_64__)
-// The loop below, 32 window starts at a time where the processor has AVX2.
-// Leaves `i` at the first start it did not test.
-__attribute__((target("avx2"))) bool FindPairsAvx2(const uint8_t* buf, int64_t& i, int64_t hi, int64_t size,
-                                                     const uint8_t* d, size_t len, uint8_t fold, uint8_t d0,
-                                                     uint8_t d1) {
-    const __m256i vfold = _mm256_set1_epi8(char(fold));
-    const __m256i v0 = _mm256_set1_epi8(char(d0));
-    const __m256i v1 = _mm256_set1_epi8(char(d1));
-    // Two blocks of 32 at a time: one test for the common case of no candidate in either.
-    while (len > 1 && i + 64 <= hi && i + 65 <= size) {
-        const __m256i a0 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i)), vfold);
-        const __m256i b0 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i + 1)), vfold);
-        const __m256i a1 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i + 32)), vfold);
-        const __m256i b1 = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i + 33)), vfold);
-        const __m256i m0 = _mm256_and_si256(_mm256_cmpeq_epi8(a0, v0), _mm256_cmpeq_epi8(b0, v1));
-        const __m256i m1 = _mm256_and_si256(_mm256_cmpeq_epi8(a1, v0), _mm256_cmpeq_epi8(b1, v1));
-        if (_mm256_testz_si256(_mm256_or_si256(m0, m1), _mm256_or_si256(m0, m1))) {
-            i += 64;
-            continue;
-        }
-        uint64_t bits = uint32_t(_mm256_movemask_epi8(m0)) | (uint64_t(uint32_t(_mm256_movemask_epi8(m1))) << 32);
-        while (bits) {
-            const int k = __builtin_ctzll(bits);
-            if (RestEqual(buf + i + k, d, 1, len, fold)) return true;
-            bits &= bits - 1;
-        }
-        i += 64;
-    }
-    while (i + 32 <= hi && i + 33 <= size) {
-        const __m256i a = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i)), vfold);
-        __m256i m = _mm256_cmpeq_epi8(a, v0);
-        if (len > 1) {
-            const __m256i b =
-                _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + i + 1)), vfold);
-            m = _mm256_and_si256(m, _mm256_cmpeq_epi8(b, v1));
-        }
-        unsigned bits = unsigned(_mm256_movemask_epi8(m));
-        while (bits) {
-            const int k = __builtin_ctz(bits);
-            if (RestEqual(buf + i + k, d, 1, len, fold)) return true;
-            bits &= bits - 1;
-        }
-        i += 32;
-    }
-    return false;
-}
-
 bool HaveAvx2() {
     static const bool have = __builtin_cpu_supports("avx2");
     return have;
 }
 #endif
-
-// CondFind / CondFindNoCase with the same result as SignatureCondition::Holds:
-// some window start i in [0, 512 - length), lying wholly inside the buffer,
-// holds the data. Candidate starts are picked by the first two bytes, sixteen
-// starts at a time.
-bool FastFind(const SignatureCondition& c, ByteSpan buffer, size_t position) {
-    const size_t len = c.length;
-    if (len == 0 || len >= 512) return c.Holds(buffer, position);
-    const uint8_t fold = c.kind == CondFindNoCase ? 0x20 : 0x00;
-    const int64_t base = int64_t(position) + c.offset;
-    const int64_t size = int64_t(buffer.size());
-    // Window starts, as buffer indices: [lo, hi).
-    int64_t lo = std::max<int64_t>(base, 0);
-    int64_t hi = std::min<int64_t>(base + int64_t(512 - len), size - int64_t(len) + 1);
-    if (lo >= hi) return false;
-    const uint8_t* buf = buffer.data();
-    const uint8_t* d = c.data.data();
-    const uint8_t d0 = d[0] | fold;
-    const uint8_t d1 = len > 1 ? uint8_t(d[1] | fold) : 0;
-    int64_t i = lo;
-#if defined(__x86_64__)
-    if (HaveAvx2() && FindPairsAvx2(buf, i, hi, size, d, len, fold, d0, d1)) return true;
-#endif
-#if defined(__SSE2__)
-    const __m128i vfold = _mm_set1_epi8(char(fold));
-    const __m128i v0 = _mm_set1_epi8(char(d0));
-    const __m128i v1 = _mm_set1_epi8(char(d1));
-    // Loads of 16 bytes at i and at i + 1 stay inside the buffer.
-    while (i + 16 <= hi && i + 17 <= size) {
-        __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i)), vfold);
-        __m128i m = _mm_cmpeq_epi8(a, v0);
-        if (len > 1) {
-            __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i + 1)), vfold);
-            m = _mm_and_si128(m, _mm_cmpeq_epi8(b, v1));
-        }
-        unsigned bits = unsigned(_mm_movemask_epi8(m));
-        while (bits) {
-            int k = __builtin_ctz(bits);
-            if (RestEqual(buf + i + k, d, 1, len, fold)) return true;
-            bits &= bits - 1;
-        }
-        i += 16;
-    }
-#endif
-    for (; i < hi; ++i)
-        if ((buf[i] | fold) == d0 && RestEqual(buf + i, d, 1, len, fold)) return true;
-    return false;
-}
 
 // A condition that can join a find group: a find with at least two bytes
 // (the first two pick the candidates) and a window shorter than a sector.
@@ -229,7 +135,7 @@ __attribute__((target("avx2"))) bool MultiFindAvx2(const uint8_t* buf, int64_t& 
 // of them holds, with the same result as testing each on its own. Window
 // starts differ per condition by its length, so each candidate is checked
 // against the window of the condition it would complete.
-bool MultiFind(const std::vector<const SignatureCondition*>& cs, ByteSpan buffer, size_t position) {
+bool MultiFind(std::span<const SignatureCondition* const> cs, ByteSpan buffer, size_t position) {
     constexpr size_t kMax = 8;
     const SignatureCondition& first = *cs[0];
     const uint8_t fold = FoldOf(first);
@@ -280,7 +186,10 @@ bool MultiFind(const std::vector<const SignatureCondition*>& cs, ByteSpan buffer
 }
 
 bool Holds(const SignatureCondition& c, ByteSpan buffer, size_t position) {
-    if (c.kind == CondFind || c.kind == CondFindNoCase) return FastFind(c, buffer, position);
+    if (Groupable(c)) {
+        const SignatureCondition* one = &c;  // a single search is a group of one
+        return MultiFind({&one, 1}, buffer, position);
+    }
     return c.Holds(buffer, position);
 }
 
