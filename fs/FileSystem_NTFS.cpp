@@ -191,16 +191,33 @@ bool CFileSystem_NTFS::ProcessRecord(int64_t n, ByteSpan image) {
     const uint16_t flags = scratch_->HeaderFlags();
     if (!(flags & ntfs::record::FlagInUse)) t.flags |= object_flag::Deleted;
     if (flags & ntfs::record::FlagDirectory) t.flags |= object_flag::Folder;
-    // A file whose names or data attribute moved into extension records.
-    if (scratch_->HasAttributeList() && (!scratch_->HasFileName() || (!t.IsFolder() && !scratch_->HasData())))
-        scratch_->LoadAttributeList();
+    // Names, data extents and times that moved into extension records.
+    if (scratch_->HasAttributeList()) scratch_->LoadAttributeList();
     if (!scratch_->FillObject(t, templateName_)) return false;
     if (!scratch_->Runs().empty()) t.cluster = uint64_t(std::max<int64_t>(scratch_->Runs().front().cluster, 0));
     t.start = t.cluster * bytesPerCluster_;
     t.name = templateName_.c_str();
-    if (t.id == ntfs::kRootRecord || t.parent == 0) return false;
-    Report(t);
-    return true;
+    if (t.id == ntfs::kRootRecord) return false;
+    // A file with several names (hard links) is listed once per name, each
+    // in its own folder; every one reads the record's data. A folder has
+    // one name.
+    std::vector<CMftRecord::Link> links;
+    if (!t.IsFolder()) links = scratch_->Links();
+    if (links.size() <= 1) {
+        if (t.parent == 0) return false;
+        Report(t);
+        return true;
+    }
+    bool reported = false;
+    for (const CMftRecord::Link& link : links) {
+        if (link.parent == 0) continue;
+        t.parent = link.parent;
+        t.name = link.name.c_str();
+        Report(t);
+        reported = true;
+    }
+    t.name = templateName_.c_str();
+    return reported;
 }
 
 int CFileSystem_NTFS::ReportRecordImage(ByteSpan image) {
