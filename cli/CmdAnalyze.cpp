@@ -94,7 +94,7 @@ void PrintVolume(const CVolume& volume, const Printer& out, const std::string& t
 }  // namespace
 
 int CmdAnalyze(const Args& args) {
-    std::vector<std::string> sources = Positionals(args, {"--partition"});
+    std::vector<std::string> sources = Positionals(args);
     if (sources.size() != 1) return UsageError("analyze needs one SOURCE");
     std::vector<AnalysisTarget> targets;
     bool allPartitions = false;

@@ -37,7 +37,7 @@ std::string DriveJson(CVolume& v) {
 }  // namespace
 
 int CmdDrives(const Args& args) {
-    if (!Positionals(args, {}).empty()) return UsageError("drives takes no SOURCE");
+    if (!Positionals(args).empty()) return UsageError("drives takes no SOURCE");
     CLocalComputer& computer = Computer();
     computer.Volumes().Rescan();
     std::vector<CVolume*> volumes = computer.Volumes().Snapshot();

@@ -36,7 +36,7 @@ std::string PartitionsJson(const std::vector<CVolume*>& partitions) {
 }  // namespace
 
 int CmdInfo(const Args& args) {
-    std::vector<std::string> sources = Positionals(args, {});
+    std::vector<std::string> sources = Positionals(args);
     if (sources.size() != 1) return UsageError("info needs one SOURCE");
     std::unique_ptr<CVolume> opened = OpenSource(sources[0]);
     if (!opened) return kExitError;
