@@ -169,6 +169,17 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
+std::string PartitionText(const CVolume& volume) {
+    if (volume.partitionTypeGuid.empty()) return {};
+    return "\"" + volume.partitionName + "\" " + volume.partitionTypeGuid;
+}
+
+std::string TargetText(const CVolume& volume) {
+    std::string text = volume.DisplayName() + " (" + volume.fileSystemName + ")";
+    if (!volume.partitionTypeGuid.empty()) text += " " + PartitionText(volume);
+    return text;
+}
+
 int UsageError(const std::string& message) {
     std::fprintf(stderr, "vornex-cli: %s\nTry 'vornex-cli --help'.\n", message.c_str());
     return kExitError;

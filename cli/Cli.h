@@ -76,6 +76,12 @@ private:
 // run would and keeps quiet otherwise.
 class CliNotifier : public INotifier {};
 
+// A GUID partition's name and type: "\"Basic data\" EBD0A0A2-B9E5-4433-87C0-68B6B72699C7";
+// empty for other volumes.
+std::string PartitionText(const CVolume& volume);
+// "disk.img@1048576 (FAT32)", with the partition's name and type when it has them.
+std::string TargetText(const CVolume& volume);
+
 // The MFT layout of an NTFS volume, for `info`. False when the volume holds
 // no NTFS boot sector.
 struct NtfsInfo {

@@ -244,8 +244,7 @@ int CmdRecover(const Args& args) {
     for (const AnalysisTarget& t : targets) {
         if (Interrupted()) break;
         if (allPartitions)
-            std::fprintf(stderr, "Partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
-                         t.volume->fileSystemName.c_str());
+            std::fprintf(stderr, "Partition %d: %s\n", t.partition, TargetText(*t.volume).c_str());
         if (!RunAnalysis(*t.volume, progress)) {
             complete = false;
             break;
