@@ -1,4 +1,4 @@
-// The sector scan over a small volume (at most 8 MiB claimed): every
+// The sector scan over a small volume (at most 1 MiB claimed): every
 // 512-byte position against the whole built-in file-type database, the
 // size each candidate gets (compound documents from their allocation
 // table), the lost folders, then the head and tail of every file found read
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const fuzz::Frame frame = fuzz::ParseFrame(data, size, uint64_t(8) << 20);
+    const fuzz::Frame frame = fuzz::ParseFrame(data, size, uint64_t(1) << 20);
     std::unique_ptr<CVolume> volume = fuzz::OpenMemoryVolume(frame);
     if (volume) {
         AnalyseSectors(*volume);
