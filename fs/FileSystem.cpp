@@ -1,5 +1,7 @@
 #include "fs/FileSystem.h"
 
+#include "fs/ObjectRuns.h"
+
 namespace vx {
 
 CFileSystem::CFileSystem(CVolume* volume) : volume_(volume) {
@@ -8,5 +10,9 @@ CFileSystem::CFileSystem(CVolume* volume) : volume_(volume) {
 }
 
 CFileSystem::~CFileSystem() = default;
+
+std::vector<SectorRun> CFileSystem::SectorRuns(const FoundObject& object) {
+    return volume_ ? ContiguousRuns(*volume_, object) : std::vector<SectorRun>{};
+}
 
 }  // namespace vx
