@@ -1,6 +1,7 @@
 #include "fs/FileSystem.h"
 
 #include "device/Volume.h"
+#include "fs/ObjectRuns.h"
 
 namespace vx {
 
@@ -19,6 +20,10 @@ uint64_t CFileSystem::SourceBytes() const {
     if (volume_->totalSectors != 0 && listed / kSectorSize == volume_->totalSectors && (bytes == 0 || listed < bytes))
         bytes = listed;
     return bytes;
+}
+
+std::vector<SectorRun> CFileSystem::SectorRuns(const FoundObject& object) {
+    return volume_ ? ContiguousRuns(*volume_, object) : std::vector<SectorRun>{};
 }
 
 }  // namespace vx

@@ -10,6 +10,7 @@
 #include "device/Volume.h"
 #include "fs/AnalysisState.h"
 #include "fs/FatLayout.h"
+#include "fs/ObjectRuns.h"
 #include "settings/EventLog.h"
 
 namespace vx {
@@ -275,6 +276,18 @@ uint32_t CFileSystem_FAT::FileRead(const FoundObject& object, void* buffer, uint
         EventLog().LogError("CFileSystem_FAT.FileRead.Except read at: %lld", (long long)offset);
         return 0;
     }
+}
+
+std::vector<SectorRun> CFileSystem_FAT::SectorRuns(const FoundObject& object) {
+    if (object.IsFoundByContent()) return ContiguousRuns(*volume_, object);
+    std::vector<SectorRun> runs;
+    if (fat_.empty()) return runs;
+    DataMap map;
+    MapObjectData(object, map);
+    const uint64_t perCluster = bytesPerCluster_ / kSectorSize;
+    for (const Run& run : map.runs) AppendRun(runs, ClusterPosition(run.first) / kSectorSize, run.count * perCluster);
+    if (object.SizeKnown() && object.size != 0) TrimRuns(runs, (object.size + kSectorSize - 1) / kSectorSize);
+    return runs;
 }
 
 }  // namespace vx

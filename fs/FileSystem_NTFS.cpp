@@ -7,6 +7,7 @@
 #include "fs/Analysis.h"
 #include "fs/AnalysisState.h"
 #include "fs/NtfsLayout.h"
+#include "fs/ObjectRuns.h"
 #include "settings/EventLog.h"
 
 namespace vx {
@@ -346,6 +347,26 @@ uint32_t CFileSystem_NTFS::FileRead(const FoundObject& object, void* buffer, uin
     } catch (...) {
         return 0;
     }
+}
+
+std::vector<SectorRun> CFileSystem_NTFS::SectorRuns(const FoundObject& object) {
+    if (object.IsFoundByContent()) return ContiguousRuns(*volume_, object);
+    std::vector<SectorRun> runs;
+    std::vector<uint8_t> image(recordSize_);
+    const bool byPosition = object.type == kTypeMftRecord && object.start != 0;
+    if (byPosition ? ReadBytes(object.start, recordSize_, image.data()) != recordSize_
+                   : ReadRecord(object.id, image.data()) == 0)
+        return runs;
+    CMftRecord record(this, image, byPosition ? -1 : object.id);
+    if (record.Damaged() || !record.NonResident()) return runs;
+    if (record.HasAttributeList()) record.LoadAttributeList();
+    const uint64_t perCluster = bytesPerCluster_ / kSectorSize;
+    for (const DataRun& run : record.Runs()) {
+        if (run.sparse || run.cluster < 0) continue;
+        AppendRun(runs, uint64_t(run.cluster) * perCluster, run.length * perCluster);
+    }
+    if (record.DataSize() > 0) TrimRuns(runs, (uint64_t(record.DataSize()) + kSectorSize - 1) / kSectorSize);
+    return runs;
 }
 
 }  // namespace vx
