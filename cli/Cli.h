@@ -115,6 +115,11 @@ struct AnalysisTarget {
 // it printed. The volumes stay in the computer's drive list.
 int ChooseTargets(const std::string& path, const Args& args, std::vector<AnalysisTarget>& targets,
                   bool& allPartitions);
+// --offset BYTES: a decimal byte offset.
+bool ParseOffset(const std::string& text, uint64_t& offset);
+// The volume at byte `offset` of `source` (in the drive list), read like a
+// Found volume: a partition already listed there, or a new Found volume.
+CVolume* VolumeAtOffset(CVolume& source, uint64_t offset);
 // Runs one analysis with a progress line; false when interrupted.
 bool RunAnalysis(CVolume& volume, ProgressLine& progress);
 // Set by HandleInterrupt, the SIGINT handler analyze and recover install.
