@@ -41,12 +41,25 @@ std::string PartitionsJson(const std::vector<CVolume*>& partitions) {
 int CmdInfo(const Args& args) {
     std::vector<std::string> sources = Positionals(args);
     if (sources.size() != 1) return UsageError("info needs one SOURCE");
+    std::string offsetText;
+    uint64_t offset = 0;
+    const bool atOffset = OptionValue(args, "--offset", offsetText);
+    if (atOffset && !ParseOffset(offsetText, offset)) return UsageError("--offset needs a byte offset");
     std::unique_ptr<CVolume> opened = OpenSource(sources[0]);
     if (!opened) return kExitError;
     // In the computer's list, so that the partitions of a whole disk are
     // added below it as Found volumes.
     CVolume* volume = Computer().Volumes().Append(std::move(opened));
     volume->ParseBootSector();
+    if (atOffset) {
+        if (offset >= volume->totalBytes) {
+            std::fprintf(stderr, "vornex-cli: %s: offset %llu lies beyond its %llu bytes\n", sources[0].c_str(),
+                         (unsigned long long)offset, (unsigned long long)volume->totalBytes);
+            return kExitError;
+        }
+        volume = VolumeAtOffset(*volume, offset);
+        if (!volume) return kExitError;
+    }
     const std::vector<CVolume*> partitions = volume->Children();
     RefreshFileSystemName(*volume);
     for (CVolume* p : partitions) RefreshFileSystemName(*p);
