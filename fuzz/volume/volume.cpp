@@ -13,6 +13,12 @@ using namespace vx;
 
 namespace {
 
+#if defined(VX_FUZZ_NTFS)
+constexpr bool kNtfs = true;
+#else
+constexpr bool kNtfs = false;
+#endif
+
 bool Wanted(uint32_t typeCode) {
 #if defined(VX_FUZZ_NTFS)
     return typeCode == 7;
@@ -30,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (volume && Wanted(volume->typeCode)) {
         TheAnalysisState().running = 1;
         AnalyseFileSystem(*volume);
-        const std::vector<FoundObject*> files = fuzz::CheckCollection(*volume);
+        const std::vector<FoundObject*> files = fuzz::CheckCollection(*volume, !kNtfs);
         fuzz::ReadFiles(*volume, files);
         if (frame.flags & fuzz::kRecover) fuzz::CheckRecovery(*volume);
     }
