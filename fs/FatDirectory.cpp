@@ -154,7 +154,9 @@ void CFileSystem_FAT::ParseEntry(ByteSpan entries, size_t index, int32_t parent)
         }
     }
     record.start = empty ? 0 : ClusterPosition(first);
-    record.size = le32(e, fat::kFileSize);
+    // No file holds more than the data area: a larger size is damage, and
+    // taken as it stands a recovery would write gigabytes of zeros.
+    record.size = std::min<uint64_t>(le32(e, fat::kFileSize), uint64_t(clusterLimit_ - 2) * bytesPerCluster_);
     record.id = int32_t(first);
     record.parent = int32_t(first) == parent ? rootId_ : parent;
     record.attributes = attributes;

@@ -237,6 +237,21 @@ TEST_F(FatCraftedTest, ObjectReadsFollowTheirClusters) {
     EXPECT_EQ(buf.substr(0, 600), cluster(62).substr(10) + cluster(63).substr(0, 98));
 }
 
+// A size no data area can hold is cut to the data area (found by fuzzing:
+// fuzz/fat/regressions/size-past-volume).
+TEST_F(FatCraftedTest, SizePastTheDataAreaIsCutToIt) {
+    const std::string image = dir_ / "huge.img";
+    test::MustRun("mkfs.fat -C -F 12 " + Quote(image) + " 1440 >/dev/null");
+    const Geometry g = ReadGeometry(image, 12);
+    Patch(image, uint64_t(g.rootSector) * 512,
+          Entry("HUGE    BIN", 0x20, 60, 0xFFFFFFFF) + Entry("FITS    BIN", 0x20, 70, 4000));
+    std::unique_ptr<CVolume> volume = Analyse(image);
+    auto listing = test::Listing(*volume);
+    const uint64_t dataArea = uint64_t(2880 - g.firstData) * 512 / g.bytesPerCluster * g.bytesPerCluster;
+    EXPECT_EQ(listing["/HUGE.BIN"].size, dataArea);
+    EXPECT_EQ(listing["/FITS.BIN"].size, 4000u);
+}
+
 TEST_F(FatCraftedTest, Fat32RootClusterOtherThanTwoKeepsItsFilesInTheRoot) {
     const std::string image = dir_ / "root.img";
     const std::string file = dir_ / "a.txt";
