@@ -47,6 +47,7 @@ private:
         }
         Step& step = steps_[next_];
         if (step.ready && !step.ready()) return;
+        if (CMainFrame* frame = app_.Frame()) frame->OnTimer250();  // the bar as of now
         QWidget* target = QApplication::activeModalWidget();
         if (!target) target = app_.MainWindow();
         if (target && !step.name.isEmpty()) target->grab().save(folder_ + "/" + step.name + ".png");
