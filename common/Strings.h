@@ -72,6 +72,11 @@ inline constexpr int Home = 0x3001F;
 inline constexpr int Search = 0x30020;
 inline constexpr int OpenLogTooltip = 0x30021;
 inline constexpr int AnalyzingPercent = 0x30022;   // "%1%" with the rate after it
+// Data viewer and hex view.
+inline constexpr int LargeCopyQuestion = 132;
+inline constexpr int LargeCopyCaption = 133;
+inline constexpr int MemoryCaption = 61201;        // "Memory"
+inline constexpr int HexOffsetHeader = 61202;      // "Offset"
 }  // namespace str
 
 // The text of a string-table entry, or an empty string for an unknown id.
