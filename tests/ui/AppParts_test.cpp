@@ -55,6 +55,19 @@ TEST(GreyImage, FollowsTheLuminanceFormulaAndKeepsBlackAndAlpha) {
     EXPECT_EQ(qAlpha(grey.pixel(3, 0)), 0);
 }
 
+TEST(Icons, ProgramAndToolbarPicturesWithoutATheme) {
+    const QString theme = QIcon::themeName();
+    QIcon::setThemeName("no-such-theme");
+    EXPECT_FALSE(ProgramIcon().pixmap(48, 48).isNull());
+    for (const char* name : {"media-playback-start", "process-stop", "view-refresh", "document-save", "edit-find",
+                             "preferences-system", "help-browser", "help-about"}) {
+        const QIcon icon = CommandIcon(name);
+        EXPECT_FALSE(icon.pixmap(24, 24).isNull()) << name;
+        EXPECT_FALSE(icon.pixmap(24, 24, QIcon::Disabled).isNull()) << name;
+    }
+    QIcon::setThemeName(theme);
+}
+
 TEST(AboutDlg, VersionTextFromTheVersionBlock) {
     EXPECT_EQ(CAboutDlg::VersionText("2, 8, 0, 255"), "Version 2.8 Build 255");
     EXPECT_EQ(CAboutDlg::VersionText(CAboutDlg::FileVersion()).left(8), "Version ");

@@ -3,9 +3,21 @@
 #include <QFile>
 #include <QPixmap>
 
+#include <mutex>
+
+// The program's pictures live in a static library, whose resources register
+// only when asked (outside any namespace, as the macro needs).
+static void RegisterAppResources() { Q_INIT_RESOURCE(app); }
+
 namespace vx {
 
+void EnsureAppResources() {
+    static std::once_flag once;
+    std::call_once(once, RegisterAppResources);
+}
+
 void SetUpIconTheme() {
+    EnsureAppResources();
     if (!QIcon::themeName().isEmpty() && QIcon::themeName() != "hicolor") return;
     QStringList paths = QIcon::themeSearchPaths();
     if (!paths.contains("/usr/share/icons")) paths << "/usr/share/icons";
@@ -30,6 +42,7 @@ QImage GreyImage(const QImage& image) {
 
 QIcon CommandIcon(const char* name) {
     if (!name) return {};
+    EnsureAppResources();
     const QString fallback = QString(":/app/icons/%1.png").arg(name);
     QIcon source = QIcon::fromTheme(name);
     if (source.isNull()) source = QIcon(fallback);
@@ -44,6 +57,7 @@ QIcon CommandIcon(const char* name) {
 }
 
 QIcon ProgramIcon() {
+    EnsureAppResources();
     QIcon icon(":/app/vornex.png");
     icon.addFile(":/app/vornex-48.png");
     return icon;

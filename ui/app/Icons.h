@@ -7,6 +7,8 @@
 
 namespace vx {
 
+// Registers the pictures compiled into the program (idempotent).
+void EnsureAppResources();
 // Points Qt at the installed icon themes (Adwaita) unless the desktop chose one.
 void SetUpIconTheme();
 // The image of a freedesktop icon name, with the compiled-in fallback; the

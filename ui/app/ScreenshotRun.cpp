@@ -14,6 +14,8 @@
 #include "settings/EventLog.h"
 #include "ui/app/App.h"
 #include "ui/app/Commands.h"
+#include "ui/app/HelpWindow.h"
+#include "ui/app/SplashScreen.h"
 #include "ui/app/MainFrame.h"
 #include "ui/explorer/ExploreView.h"
 
@@ -27,6 +29,7 @@ struct Step {
     QString name;
     std::function<bool()> ready;
     std::function<void()> after;
+    std::function<QWidget*()> target = nullptr;  // default: the dialog in front, else the main window
 };
 
 class CScreenshotRun : public QObject {
@@ -48,7 +51,7 @@ private:
         Step& step = steps_[next_];
         if (step.ready && !step.ready()) return;
         if (CMainFrame* frame = app_.Frame()) frame->OnTimer250();  // the bar as of now
-        QWidget* target = QApplication::activeModalWidget();
+        QWidget* target = step.target ? step.target() : QApplication::activeModalWidget();
         if (!target) target = app_.MainWindow();
         if (target && !step.name.isEmpty()) target->grab().save(folder_ + "/" + step.name + ".png");
         ++next_;
@@ -77,6 +80,11 @@ std::function<bool()> After(int ms) {
 void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLine) {
     auto frame = [&app] { return app.Frame(); };
     std::vector<Step> steps;
+    steps.push_back({"splash", After(300), nullptr, [] {
+                         for (QWidget* w : QApplication::topLevelWidgets())
+                             if (qobject_cast<CSplashScreen*>(w) && w->isVisible()) return w;
+                         return static_cast<QWidget*>(nullptr);
+                     }});
     steps.push_back({QString(), [frame] { return frame() && frame()->windowTitle() != "Vornex"; }, nullptr});
     steps.push_back({"main-start", After(3000), [frame, volume, analyze = commandLine.analyze] {
                          if (!analyze) return;
@@ -88,14 +96,26 @@ void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLi
         steps.push_back({"main-during",
                          [] {
                              const AnalysisState& s = TheAnalysisState();
-                             return s.Running() && s.phase == 0 && s.total > 0 && s.progress * 4 > s.total;
+                             // A small image may be done before a quarter is seen.
+                             return !s.Running() || (s.phase == 0 && s.total > 0 && s.progress * 4 > s.total);
                          },
                          nullptr});
         steps.push_back({QString(), [] { return !TheAnalysisState().Running(); }, nullptr});
         steps.push_back({"main-after", After(2500), nullptr});
     }
+    // A dialog: open it queued in `after` (it runs its own loop), take its
+    // picture in the next step and close it in that step's `after`.
+    auto closeDialog = [] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+    };
+    steps.push_back({QString(), nullptr, [&app] {
+                         QMetaObject::invokeMethod(&app, [&app] { app.About(); }, Qt::QueuedConnection);
+                     }});
+    steps.push_back({"about", After(700), closeDialog});
+    steps.push_back({QString(), nullptr, [&app] { app.Help(ID_HELP_RECOVERY_GUIDE); }});
+    steps.push_back({"help-guide", After(700), nullptr, [&app] { return static_cast<QWidget*>(app.HelpWindow()); }});
     // Later steps (search pane, Recover dialog, progress dialog, probable-size
-    // dialog) go here: a command in `after`, the picture in the next step.
+    // dialog) go here the same way: a command in `after`, the picture in the next step.
     new CScreenshotRun(app, QString::fromStdString(commandLine.shotsFolder), std::move(steps));
 }
 

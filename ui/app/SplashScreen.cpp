@@ -6,13 +6,15 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "ui/app/Icons.h"
+
 namespace vx {
 
 // Qt draws widgets on the user-interface thread only, so the splash runs
 // there too; its own timer closes it while the program starts behind it.
 CSplashScreen::CSplashScreen(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      picture_(":/app/splash.png") {
+      picture_((EnsureAppResources(), QString(":/app/splash.png"))) {
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(picture_.size());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
