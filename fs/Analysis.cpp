@@ -109,6 +109,8 @@ void AnalyseFileSystem(CVolume& volume) {
     volume.fsFoldersFound = 0;
     volume.fsFilesFound = 0;
     const int64_t t0 = TickMs();
+    // A phase without a total of its own (FAT) must not show the last one's.
+    state.total = 0;
     state.progress = 0;
     state.phase = 1;
     state.computer = &Computer();
