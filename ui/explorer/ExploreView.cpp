@@ -35,6 +35,9 @@
 #include "ui/recovery/RecoverDlg.h"
 #include "ui/recovery/RecoveryProgressDlg.h"
 
+// The explorer's pictures live in a static library: register them once.
+static void InitExplorerResources() { Q_INIT_RESOURCE(explorer); }
+
 namespace vx {
 
 namespace {
@@ -54,7 +57,10 @@ QString SizeSummary(uint64_t bytes) {
 }  // namespace
 
 CExploreView::CExploreView(QWidget* parent) : QWidget(parent) {
-    Q_INIT_RESOURCE(explorer);
+    InitExplorerResources();
+    // The notifications reach the explorer as queued calls carrying these.
+    qRegisterMetaType<vx::CVolume*>("vx::CVolume*");
+    qRegisterMetaType<vx::FoundObject*>("vx::FoundObject*");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     splitter_ = new QSplitter(Qt::Horizontal, this);
