@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -43,6 +44,7 @@ namespace vx {
 namespace {
 
 constexpr int kClearLastAnalysis = 57114;
+constexpr size_t kIndicatorsAtOnce = 256;
 
 bool IsTreeNodeVolume(const CVolume* v) {
     return v && (v->kind == VolumeKind::ComputerNode || v->kind == VolumeKind::RecycleBinNode);
@@ -86,6 +88,9 @@ CExploreView::CExploreView(QWidget* parent) : QWidget(parent) {
     splitter_->setSizes({200, 600});
     focused_ = tree_;
     filter_.Load();
+    indicatorTimer_ = new QTimer(this);
+    indicatorTimer_->setInterval(0);
+    connect(indicatorTimer_, &QTimer::timeout, this, [this] { DecidePendingIndicators(); });
 
     connect(tree_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { OnTreeSelection(item); });
@@ -194,6 +199,7 @@ void CExploreView::SetContextMenus(QMenu* fileMenu, QMenu* diskMenu) {
 // --- Drive tree ---------------------------------------------------------------
 
 void CExploreView::RebuildTree() {
+    pendingIndicators_.clear();
     const QSignalBlocker block(tree_);
     tree_->ClearAll();
     CLocalComputer& computer = Computer();
@@ -269,10 +275,29 @@ void CExploreView::InsertChildren(QTreeWidgetItem* item) {
                 kept.push_back({c, c->id, c->name ? c->name : "."});
     }
     std::sort(kept.begin(), kept.end(), [](const Child& a, const Child& b) { return strcasecmp(a.name, b.name) < 0; });
+    // Expand buttons: decided now for the first items (those on screen), for
+    // the rest in idle batches, so a folder of thousands opens at once.
     std::vector<std::pair<FoundObject*, bool>> folders;
     folders.reserve(kept.size());
-    for (const Child& c : kept) folders.emplace_back(c.record, HasChildFolder(volume, c.id));
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const bool now = i < kIndicatorsAtOnce;
+        folders.emplace_back(kept[i].record, now ? HasChildFolder(volume, kept[i].id) : true);
+        if (!now) pendingIndicators_.push_back({volume, kept[i].record, kept[i].id});
+    }
     tree_->AddFolders(item, volume, folders);
+    if (!pendingIndicators_.empty()) indicatorTimer_->start();
+}
+
+void CExploreView::DecidePendingIndicators() {
+    size_t done = 0;
+    while (!pendingIndicators_.empty() && done++ < kIndicatorsAtOnce) {
+        const PendingIndicator p = pendingIndicators_.front();
+        pendingIndicators_.pop_front();
+        QTreeWidgetItem* item = tree_->ItemOf(p.folder);
+        if (!item || CFilesTreeView::VolumeOf(item) != p.volume || item->isExpanded()) continue;
+        if (!HasChildFolder(p.volume, p.id)) item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+    }
+    if (pendingIndicators_.empty()) indicatorTimer_->stop();
 }
 
 void CExploreView::OnTreeExpanded(QTreeWidgetItem* item) {

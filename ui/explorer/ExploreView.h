@@ -3,6 +3,7 @@
 // the drive views, and the commands that act on the selected drive or objects.
 // The main window routes every command it does not handle itself here.
 #include <QWidget>
+#include <deque>
 #include <vector>
 
 #include "ui/explorer/ExplorerFilter.h"
@@ -11,6 +12,7 @@ class QLabel;
 class QMenu;
 class QSplitter;
 class QStackedWidget;
+class QTimer;
 class QTreeWidgetItem;
 
 namespace vx {
@@ -91,6 +93,7 @@ private:
     void OnTreeCollapsed(QTreeWidgetItem* item);
     void InsertChildren(QTreeWidgetItem* item);
     bool HasChildFolder(CVolume* volume, int32_t id) const;
+    void DecidePendingIndicators();
     QTreeWidgetItem* EnsureFolderNode(QTreeWidgetItem* parent, CVolume* volume, FoundObject* folder);
     void FillList(CVolume* volume, FoundObject* folder);
     void OnListEnter();
@@ -133,6 +136,15 @@ private:
     CVolume* analysedVolume_ = nullptr;  // the drive whose analysis this view started
     FoundObject* listFolder_ = nullptr;  // the folder the file list shows
     CExplorerFilter filter_;
+
+    // Folders inserted with an expand button still to be checked.
+    struct PendingIndicator {
+        CVolume* volume;
+        FoundObject* folder;
+        int32_t id;
+    };
+    std::deque<PendingIndicator> pendingIndicators_;
+    QTimer* indicatorTimer_ = nullptr;
 };
 
 }  // namespace vx

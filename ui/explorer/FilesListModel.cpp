@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <QIcon>
+#include <cstring>
 #include <algorithm>
 
 #include "device/Volume.h"
@@ -34,40 +35,64 @@ void CFilesListModel::ClickColumn(int column) {
     emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
 }
 
+namespace {
+
+// A sort key: folders first, then a 64-bit key (for names the first eight
+// letters folded to lower case, so most comparisons never touch the text).
+struct Keyed {
+    uint64_t key;
+    uint64_t key2;   // names: letters 9 to 16
+    FoundObject* object;
+    uint32_t rank;   // 0 folder, 1 file
+};
+
+// Eight letters of a name from `from` on, folded to lower case, as a number
+// that orders like the letters; `name` must have at least `from` letters.
+uint64_t NamePart(const char* name, int from) {
+    uint64_t key = 0;
+    int i = 0;
+    const char* p = name + from;
+    for (; i < 8 && p[i]; ++i) {
+        unsigned char c = static_cast<unsigned char>(p[i]);
+        if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c | 0x20);
+        key = (key << 8) | c;
+    }
+    return i == 0 ? 0 : key << (8 * (8 - i));
+}
+
+}  // namespace
+
 void CFilesListModel::SortArray(std::vector<FoundObject*>& array) const {
     const bool reversed = direction_;
-    auto folderFirst = [](const FoundObject* a, const FoundObject* b, bool& decided) {
-        decided = a->IsFolder() != b->IsFolder();
-        return a->IsFolder();
-    };
+    const int column = sortColumn_;
+    std::vector<Keyed> keyed;
+    keyed.reserve(array.size());
     auto lock = volume_ ? volume_->collection.ReadLock() : std::shared_lock<std::shared_mutex>();
-    switch (sortColumn_) {
-        case kSize:
-            std::sort(array.begin(), array.end(), [&](const FoundObject* a, const FoundObject* b) {
-                bool decided;
-                const bool first = folderFirst(a, b, decided);
-                if (decided) return first;
-                return reversed ? a->size < b->size : a->size > b->size;
-            });
-            break;
-        case kDate:
-            std::sort(array.begin(), array.end(), [&](const FoundObject* a, const FoundObject* b) {
-                bool decided;
-                const bool first = folderFirst(a, b, decided);
-                if (decided) return first;
-                return reversed ? a->modified < b->modified : a->modified > b->modified;
-            });
-            break;
-        default:
-            std::sort(array.begin(), array.end(), [&](const FoundObject* a, const FoundObject* b) {
-                bool decided;
-                const bool first = folderFirst(a, b, decided);
-                if (decided) return first;
-                const int c = strcasecmp(a->name ? a->name : "", b->name ? b->name : "");
-                return reversed ? c > 0 : c < 0;
-            });
-            break;
+    for (FoundObject* object : array) {
+        uint64_t key, key2 = 0;
+        if (column == kSize) key = reversed ? object->size : ~object->size;            // larger first
+        else if (column == kDate) key = reversed ? object->modified : ~object->modified;  // later first
+        else {
+            const char* name = object->name ? object->name : "";
+            key = NamePart(name, 0);
+            if (std::strlen(name) > 8) key2 = NamePart(name, 8);
+            if (reversed) {
+                key = ~key;
+                key2 = ~key2;
+            }
+        }
+        keyed.push_back({key, key2, object, object->IsFolder() ? 0u : 1u});
     }
+    const bool byName = column != kSize && column != kDate;
+    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+        if (a.rank != b.rank) return a.rank < b.rank;
+        if (a.key != b.key) return a.key < b.key;
+        if (!byName) return false;
+        if (a.key2 != b.key2) return a.key2 < b.key2;
+        const int c = strcasecmp(a.object->name ? a.object->name : "", b.object->name ? b.object->name : "");
+        return reversed ? c > 0 : c < 0;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) array[i] = keyed[i].object;
 }
 
 bool CFilesListModel::Refresh() {
@@ -75,6 +100,14 @@ bool CFilesListModel::Refresh() {
     if (int(objects_.size()) == shown_ && !resortPending_) return false;
     resortPending_ = false;
     const int count = int(std::min<size_t>(objects_.size(), size_t(INT32_MAX)));
+    if (shown_ == 0) {
+        // Nothing shown yet (a fresh fill): sort first, then show it at once.
+        SortArray(objects_);
+        beginResetModel();
+        shown_ = count;
+        endResetModel();
+        return true;
+    }
     if (count > shown_) {
         beginInsertRows({}, shown_, count - 1);
         shown_ = count;

@@ -28,8 +28,11 @@ CFilesTreeView::CFilesTreeView(QWidget* parent) : QTreeWidget(parent) {
     setDragDropMode(QAbstractItemView::NoDragDrop);
     setIconSize(QSize(16, 16));
     setExpandsOnDoubleClick(true);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // A fixed wide column scrolls sideways; sizing it to its contents would
+    // measure every item on each change.
     header()->setStretchLastSection(false);
+    setColumnWidth(0, 600);
+    setTextElideMode(Qt::ElideNone);
 }
 
 void CFilesTreeView::ClearAll() {
