@@ -23,6 +23,8 @@
 #include "ui/explorer/ExploreView.h"
 #include "ui/explorer/FilesListView.h"
 #include "ui/explorer/FilesTreeView.h"
+#include "ui/explorer/FindInFound.h"
+#include "ui/explorer/SearchBarView.h"
 #include "ui/recovery/ProbableSizeDlg.h"
 #include "ui/recovery/RecoverDlg.h"
 #include "ui/recovery/RecoveryProgressDlg.h"
@@ -88,8 +90,11 @@ protected:
         ASSERT_TRUE(volume_);
         ASSERT_TRUE(explorer_.IsDriveSelected());
         ASSERT_TRUE(explorer_.OnCommand(ID_DISK_START_ANALYZING));
-        ASSERT_TRUE(test::WaitUntil([&] { return !AnalysisController().IsAnalysing(volume_); }, 120000,
-                                    [&] { explorer_.OnTimer250(); }));
+        ASSERT_TRUE(test::WaitUntil([&] { return !AnalysisController().IsAnalysing(volume_); }, 120000, [&] {
+            explorer_.OnTimer250();
+            if (AnalysisController().IsAnalysing(volume_))
+                rowsWhileAnalysing_ = std::max(rowsWhileAnalysing_, explorer_.List()->Model().rowCount());
+        }));
         QCoreApplication::processEvents();
         explorer_.OnTimer250();
     }
@@ -144,6 +149,7 @@ protected:
     CUiNotifier notifier_;
     CExploreView explorer_;
     CVolume* volume_ = nullptr;
+    int rowsWhileAnalysing_ = 0;
 };
 
 test::TempDir* ExplorerSession::dir_ = nullptr;
@@ -181,6 +187,66 @@ TEST_F(ExplorerSession, DeletedFileFoundInTreeAndListAndRecovered) {
     RecoverSelectionTo(out);
     const std::string files = test::MustRun("cd " + Quote(out) + " && find . -type f");
     EXPECT_EQ(test::ReadFile(out + "/Docs/Old/_one.bin"), test::ReadFile(*dir_ / "src/gone.bin")) << files;
+}
+
+// What an analysis adds reaches the list as it arrives: the array at once, the
+// rows the view shows at the next 250 ms refresh; a folder also its tree node.
+TEST_F(ExplorerSession, LiveUpdatesReachTheListAtTheNextRefresh) {
+    Analyse();
+    EXPECT_GT(rowsWhileAnalysing_, 0) << "the list showed nothing while the analysis ran";
+    QTreeWidgetItem* root = explorer_.Tree()->DriveItem(volume_)->child(0);
+    ASSERT_TRUE(root);
+    explorer_.Tree()->setCurrentItem(root);
+    root->setExpanded(true);
+    CFilesListModel& model = explorer_.List()->Model();
+    const int rows = model.rowCount();
+    const int32_t rootId = volume_->collection.rootId;
+    FoundObject file;
+    file.name = "late.txt";
+    file.id = 60000;
+    file.parent = rootId;
+    file.size = 10;
+    file.flags = object_flag::NameAssigned | object_flag::Deleted;
+    FoundObject folder = file;
+    folder.name = "Late folder";
+    folder.id = 60001;
+    folder.flags = object_flag::NameAssigned | object_flag::Folder;
+    volume_->collection.AddFromFileSystem(file);
+    volume_->collection.AddFromFileSystem(folder);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(model.ArraySize(), size_t(rows + 2));
+    EXPECT_EQ(model.rowCount(), rows) << "rows follow only at the refresh";
+    EXPECT_TRUE(Child(root, QStringLiteral("Late folder")));
+    explorer_.OnTimer250();
+    EXPECT_EQ(model.rowCount(), rows + 2);
+    EXPECT_GE(RowNamed(QStringLiteral("late.txt")), 0);
+    EXPECT_LT(RowNamed(QStringLiteral("Late folder")), RowNamed(QStringLiteral("late.txt")));
+}
+
+// The search pane with the form's defaults lists the deleted files; Enter on
+// a result opens its folder in the tree and selects its row in the list.
+TEST_F(ExplorerSession, SearchFindsDeletedFilesAndEnterShowsThemInTheirFolder) {
+    Analyse();
+    ASSERT_TRUE(explorer_.OnCommand(ID_VIEW_SEARCH));
+    EXPECT_TRUE(explorer_.IsSearchShown());
+    EXPECT_EQ(explorer_.CurrentView(), 3);
+    CFindInFound* search = explorer_.Search();
+    search->Form()->nameEdit->setText(QStringLiteral("*.bin"));
+    search->Form()->searchButton->click();
+    CFilesListModel& results = search->Results()->Model();
+    ASSERT_TRUE(test::WaitUntil([&] { return !search->Running() && results.rowCount() > 0; }, 30000,
+                                [&] { explorer_.OnTimer250(); }));
+    ASSERT_EQ(results.rowCount(), 1);
+    EXPECT_EQ(results.data(results.index(0, 0), Qt::DisplayRole).toString(), QStringLiteral("_one.bin"));
+    EXPECT_TRUE(results.data(results.index(0, 4), Qt::DisplayRole).toString().endsWith(QStringLiteral("/Docs/Old/")))
+        << results.data(results.index(0, 4), Qt::DisplayRole).toString().toStdString();
+    search->Results()->selectRow(0);
+    QTest::keyClick(search->Results(), Qt::Key_Return);
+    EXPECT_EQ(explorer_.CurrentView(), 2);
+    ASSERT_TRUE(explorer_.Tree()->currentItem());
+    EXPECT_EQ(explorer_.Tree()->currentItem()->text(0), QStringLiteral("Old"));
+    ASSERT_TRUE(explorer_.List()->FirstSelected());
+    EXPECT_STREQ(explorer_.List()->FirstSelected()->name, "_one.bin");
 }
 
 TEST_F(ExplorerSession, LostFileFoundByContentRecoveredWithTheProbableSize) {

@@ -370,6 +370,7 @@ void CExploreView::OnTreeSelection(QTreeWidgetItem* item) {
 void CExploreView::FillList(CVolume* volume, FoundObject* folder) {
     CFilesListModel& model = list_->Model();
     model.Clear();
+    pendingGroups_.clear();
     model.SetVolume(volume);
     listFolder_ = folder;
     FoundObject record;
@@ -437,8 +438,14 @@ void CExploreView::OnCollectionChanged(CVolume* volume, FoundObject* object, int
             FoundObject* group = collection.FindFolder(record.parent);
             if (lostItem && group) EnsureFolderNode(lostItem, volume, group);
             if (listFolder_ && list_->Model().Volume() == volume) {
-                if (listFolder_ == lostFiles) FillList(volume, lostFiles);
-                else if (listFolder_ == group) list_->Model().Append(object);
+                // "Lost files" lists the group folders: only a new group changes it.
+                if (listFolder_ == lostFiles && group && list_->Model().RowOf(group) < 0 &&
+                    std::find(pendingGroups_.begin(), pendingGroups_.end(), group) == pendingGroups_.end()) {
+                    pendingGroups_.push_back(group);
+                    list_->Model().Append(group);
+                } else if (listFolder_ == group) {
+                    list_->Model().Append(object);
+                }
             }
             break;
         }

@@ -135,6 +135,7 @@ private:
     CVolume* shownVolume_ = nullptr;     // the drive whose folders the list shows
     CVolume* analysedVolume_ = nullptr;  // the drive whose analysis this view started
     FoundObject* listFolder_ = nullptr;  // the folder the file list shows
+    std::vector<FoundObject*> pendingGroups_;  // group folders appended to "Lost files" since its fill
     CExplorerFilter filter_;
 
     // Folders inserted with an expand button still to be checked.
