@@ -669,6 +669,11 @@ bool CExploreView::SelectDrive(CVolume* volume) {
     return true;
 }
 
+void CExploreView::SelectVolume(CVolume* volume) {
+    if (!tree_->DriveItem(volume)) RebuildTree();
+    SelectDrive(volume);
+}
+
 CVolume* CExploreView::LoadDriveImage(const QString& path) {
     CVolume* volume = Computer().LoadImage(path.toStdString());
     if (!volume) {
