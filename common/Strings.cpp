@@ -34,6 +34,7 @@ const std::unordered_map<int, const char*>& Table() {
         {57111, "Initializing drive %s"},
         {57112, "Aborting..."},
         {57113, "Operation aborted. Incomplete drive analysis!"},
+        {57114, "Clear last drive analyze information..."},
         {57116, "unknown"},
         {57118, "Folder"},
         {57123, "Analyse %s complete"},
