@@ -35,6 +35,29 @@ inline constexpr int LargeCopyQuestion = 132;
 inline constexpr int LargeCopyCaption = 133;
 inline constexpr int MemoryCaption = 61201;        // "Memory"
 inline constexpr int HexOffsetHeader = 61202;      // "Offset"
+inline constexpr int InfoStatus = 61203;
+inline constexpr int InfoId = 61204;
+inline constexpr int InfoParentId = 61205;
+inline constexpr int InfoType = 61206;
+inline constexpr int InfoLocation = 61207;
+inline constexpr int InfoOffset = 61208;
+inline constexpr int InfoSize = 61209;
+inline constexpr int InfoSizeOnDisk = 61210;
+inline constexpr int InfoCreated = 61211;
+inline constexpr int InfoModified = 61212;
+inline constexpr int InfoAccessed = 61213;
+inline constexpr int StatusDeleted = 61214;
+inline constexpr int StatusLive = 61215;
+inline constexpr int DataViewerCaption = 61216;
+inline constexpr int InformationPanel = 61217;
+inline constexpr int DataRunList = 61218;
+inline constexpr int PreviewPage = 61219;
+inline constexpr int HexPage = 61220;
+inline constexpr int NoPreview = 61221;
+inline constexpr int RunStartSector = 61222;
+inline constexpr int RunSectorCount = 61223;
+inline constexpr int InfoName = 61224;
+inline constexpr int PreviewTruncated = 61225;
 }  // namespace str
 
 // The text of a string-table entry, or an empty string for an unknown id.
