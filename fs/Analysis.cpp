@@ -10,6 +10,7 @@
 #include "fs/FileSystem.h"
 #include "fs/FileSystem_FAT.h"
 #include "fs/FileSystem_NTFS.h"
+#include "fs/FileSystem_exFAT.h"
 #include "fs/SectorAnalysis.h"
 #include "settings/EventLog.h"
 #include "settings/ProgramSettings.h"
@@ -53,8 +54,13 @@ AnalyserChoice ChooseAnalyser(CVolume& volume) {
             choice.rootId = object_id::Fat32Root;
             break;
         case 7:
-            choice.analyser = std::make_unique<CFileSystem_NTFS>(&volume);
-            choice.rootId = object_id::NtfsRoot;
+            if (volume.exfat) {
+                choice.analyser = std::make_unique<CFileSystem_exFAT>(&volume);
+                choice.rootId = object_id::ExFatRoot;
+            } else {
+                choice.analyser = std::make_unique<CFileSystem_NTFS>(&volume);
+                choice.rootId = object_id::NtfsRoot;
+            }
             break;
         default:
             break;
@@ -120,6 +126,7 @@ void AnalyseFileSystem(CVolume& volume) {
         analyser.rootFolder.parent = volume.Id();
         volume.collection.Add(&analyser.rootFolder, true);
         (void)analyser.ParseVolume();
+        volume.collection.AttachUnreachable();
     } else {
         EventLog().LogResource(str::NoFileSystem);
     }

@@ -42,6 +42,11 @@ public:
     FoundObject rootFolder;
 
 protected:
+    // Bytes the source holds from the volume's start (the partition's size
+    // when the volume is one), 0 when unknown. A boot sector claiming more
+    // describes a damaged or cut-off volume.
+    uint64_t SourceBytes() const;
+
     CVolume* volume_;
 };
 

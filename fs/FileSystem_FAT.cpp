@@ -61,10 +61,10 @@ int CFileSystem_FAT::SetupParameters() {
     uint64_t total = le16(b, boot::kSmallSectors);
     if (total == 0) total = le32(b, boot::kLargeSectors);
     volumeSectors_ = total * sectorScale_;
-    uint64_t sourceSectors = volume_->totalSectors;
-    if (sourceSectors == 0)
-        if (auto reader = volume_->Reader(); reader && reader->Size() / kSectorSize > volume_->startOffset / kSectorSize)
-            sourceSectors = reader->Size() / kSectorSize - volume_->startOffset / kSectorSize;
+    const uint64_t sourceSectors = SourceBytes() / kSectorSize;
+    if (volumeSectors_ != 0 && sourceSectors != 0 && sourceSectors < volumeSectors_)
+        EventLog().LogError("FAT volume is larger than its source: %llu sectors stated, %llu present; reading what exists",
+                            (unsigned long long)volumeSectors_, (unsigned long long)sourceSectors);
     if (volumeSectors_ == 0 || (sourceSectors != 0 && sourceSectors < volumeSectors_)) volumeSectors_ = sourceSectors;
 
     const uint64_t fatBytes = uint64_t(sectorsPerFat_) * bytesPerSector;

@@ -21,6 +21,7 @@ void CExploreView::OnTimer250() {}
 void CExploreView::OnTimer2000() {}
 void CExploreView::ShowView(int, bool) {}
 void CExploreView::RebuildTree() {}
+void CExploreView::SelectVolume(CVolume*) {}
 void CExploreView::OnStopAnalyzing() {}
 void CExploreView::HideSearchPane() {}
 void CExploreView::OnCollectionChanged(CVolume*, FoundObject*, int) {}

@@ -29,6 +29,8 @@ public:
 
     void ShowView(int view, bool force = false);
     void RebuildTree();
+    // Selects a volume's node in the drive tree (an image named on the command line).
+    void SelectVolume(vx::CVolume* volume);
     void OnStopAnalyzing();
     void HideSearchPane();
 
