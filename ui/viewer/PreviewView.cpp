@@ -49,8 +49,8 @@ QString GuessText(const QByteArray& raw) {
             evenZero += bytes[i] == 0;
             oddZero += bytes[i + 1] == 0;
         }
-        if (pairs >= 2 && oddZero > pairs * 8 / 10 && evenZero < pairs / 10) text = decode(QStringConverter::Utf16LE, 0);
-        else if (pairs >= 2 && evenZero > pairs * 8 / 10 && oddZero < pairs / 10)
+        if (pairs >= 2 && oddZero * 10 > pairs * 8 && evenZero * 10 <= pairs) text = decode(QStringConverter::Utf16LE, 0);
+        else if (pairs >= 2 && evenZero * 10 > pairs * 8 && oddZero * 10 <= pairs)
             text = decode(QStringConverter::Utf16BE, 0);
         else {
             // A multi-byte character cut at the 64 KiB edge is not an error.
