@@ -100,6 +100,29 @@ inline constexpr int CheckAll = 61278;
 inline constexpr int UncheckAll = 61279;
 inline constexpr int RestoreDefaults = 61280;
 inline constexpr int PropertiesMenu = 61281;
+inline constexpr int FormatPropertiesCaption = 61290;
+inline constexpr int PageDescription = 61291;
+inline constexpr int PageTechnicalInfo = 61292;
+inline constexpr int PageSignature = 61293;
+inline constexpr int FormatTitle = 61294;
+inline constexpr int FormatShortDescription = 61295;
+inline constexpr int FormatDescriptionUrl = 61296;
+inline constexpr int FormatCategory = 61297;
+inline constexpr int FormatTypicalSize = 61298;
+inline constexpr int FormatSearchOrder = 61299;
+inline constexpr int FormatSearchOrderNote = 61300;
+inline constexpr int FormatNamePrefix = 61301;
+inline constexpr int FormatExtensions = 61302;
+inline constexpr int FormatId = 61303;
+inline constexpr int FormatCoincidence = 61304;
+inline constexpr int FormatGroup = 61305;
+inline constexpr int FormatNewGroup = 61306;
+inline constexpr int SignatureData = 61307;
+inline constexpr int SignatureMask = 61308;
+inline constexpr int CompareByteCount = 61309;
+inline constexpr int CheckByBits = 61310;
+inline constexpr int SignatureIndex = 61311;
+inline constexpr int SignatureNotEditable = 61312;
 }  // namespace str
 
 // The text of a string-table entry, or an empty string for an unknown id.
