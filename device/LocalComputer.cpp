@@ -106,7 +106,6 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& report) {
     auto volume = std::make_unique<CVolume>(VolumeKind::Found, kDriveFound);
     FoundFamily family = FamilyOf(report.type);
     volume->typeCode = family.code;
-    if (family.line) EventLog().LogText(Format(family.line, (unsigned long long)report.start));
     // Reads go to the top device, so the offset is kept from its start.
     volume->startOffset = reporter->startOffset + report.start;
     volume->totalBytes = reporter->totalBytes > report.start ? reporter->totalBytes - report.start : 0;
@@ -118,6 +117,8 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& report) {
     volume->SetId(NextId());
     reporter->AddChild(volume.get());
     volume->ParseBootSector();
+    if (volume->exfat) EventLog().LogText(Format("Found exFAT volume at: %llu", (unsigned long long)report.start));
+    else if (family.line) EventLog().LogText(Format(family.line, (unsigned long long)report.start));
     CVolume* added = volumes_.Append(std::move(volume));
     reporter->collection.Add(&added->rootRecord, true);
     Notifier().OnVolumeAdded(added, reporter);

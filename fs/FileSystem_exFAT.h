@@ -48,6 +48,13 @@ public:
     static uint64_t FindUsableBootRegion(const std::function<bool(uint64_t, uint8_t*)>& read512,
                                          bool* mainDamaged = nullptr);
 
+    // The start of the volume whose boot sector lies at byte `at` (read512
+    // reads the 512 bytes at a byte position of the searched source): `at`
+    // itself for a main boot sector or anything not exFAT, the region 12
+    // sectors before for a backup whose main one is damaged, and kSizeUnknown
+    // for a backup whose main one is intact (that one is reported itself).
+    static uint64_t VolumeStartOfBootSector(const std::function<bool(uint64_t, uint8_t*)>& read512, uint64_t at);
+
     int SetupParameters();
     int LoadFat();
     int LoadAllocationBitmap(uint32_t first, uint64_t length);
