@@ -65,8 +65,7 @@ int ChooseTargets(const std::string& path, const Args& args, std::vector<Analysi
     }
     for (const AnalysisTarget& t : targets)
         if (t.partition != 0 && !allPartitions)
-            std::fprintf(stderr, "Analysing partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
-                         t.volume->fileSystemName.c_str());
+            std::fprintf(stderr, "Analysing partition %d: %s\n", t.partition, TargetText(*t.volume).c_str());
     return kExitOk;
 }
 

@@ -26,12 +26,29 @@ inline constexpr int kExitError = 2;       // usage or source error
 // and returns null.
 std::unique_ptr<CVolume> OpenSource(const std::string& path);
 
+// One option of a command: its name and whether a value follows it
+// ("--to DIR" or "--to=DIR").
+struct OptionSpec {
+    const char* name;
+    bool takesValue;
+};
+using OptionTable = std::vector<OptionSpec>;
+// Checks `args` against a command's options. False, with `error` set, at an
+// option the table does not hold or an option whose value is missing (the end
+// of the arguments, or another option of the table where the value should be).
+bool CheckOptions(const Args& args, const OptionTable& options, std::string& error);
+// The options of the running command, which Positionals uses to skip values;
+// main sets them before it runs the command.
+void UseOptions(const OptionTable& options);
+
 // Option parsing helpers: Has("--json"), Value("--to").
 bool HasFlag(const Args& args, const std::string& flag);
 bool OptionValue(const Args& args, const std::string& option, std::string& value);
 std::vector<std::string> OptionValues(const Args& args, const std::string& option);
 // Positional arguments: everything that is not an option or an option's value.
 std::vector<std::string> Positionals(const Args& args, const std::vector<std::string>& optionsWithValue);
+// The same, with the values of the running command's options skipped.
+std::vector<std::string> Positionals(const Args& args);
 
 // Hidden test option "--unreadable-sectors LIST" (LIST: "7,100-103", absolute
 // 512-byte sectors of SOURCE): removes it from `args` and makes every read of
@@ -58,6 +75,12 @@ private:
 // A receiver for the command-line tool: answers questions as an unattended
 // run would and keeps quiet otherwise.
 class CliNotifier : public INotifier {};
+
+// A GUID partition's name and type: "\"Basic data\" EBD0A0A2-B9E5-4433-87C0-68B6B72699C7";
+// empty for other volumes.
+std::string PartitionText(const CVolume& volume);
+// "disk.img@1048576 (FAT32)", with the partition's name and type when it has them.
+std::string TargetText(const CVolume& volume);
 
 // The MFT layout of an NTFS volume, for `info`. False when the volume holds
 // no NTFS boot sector.

@@ -27,8 +27,11 @@ std::string PartitionsJson(const std::vector<CVolume*>& partitions) {
     std::string out = "[";
     for (size_t i = 0; i < partitions.size(); ++i) {
         const CVolume* p = partitions[i];
-        out += Format("%s{\"start\": %llu, \"type\": %d, \"type_code\": %u}", i ? ", " : "",
-                      (unsigned long long)p->rootRecord.start, int(uint8_t(p->rootRecord.type)), p->typeCode);
+        out += Format("%s{\"start\": %llu, \"type\": %d, \"type_code\": %u, \"total_bytes\": %llu, \"fs_name\": %s, "
+                      "\"name\": %s, \"type_guid\": %s}",
+                      i ? ", " : "", (unsigned long long)p->rootRecord.start, int(uint8_t(p->rootRecord.type)),
+                      p->typeCode, (unsigned long long)p->totalBytes, JsonString(p->fileSystemName).c_str(),
+                      JsonString(p->partitionName).c_str(), JsonString(p->partitionTypeGuid).c_str());
     }
     return out + "]";
 }
@@ -36,7 +39,7 @@ std::string PartitionsJson(const std::vector<CVolume*>& partitions) {
 }  // namespace
 
 int CmdInfo(const Args& args) {
-    std::vector<std::string> sources = Positionals(args, {});
+    std::vector<std::string> sources = Positionals(args);
     if (sources.size() != 1) return UsageError("info needs one SOURCE");
     std::unique_ptr<CVolume> opened = OpenSource(sources[0]);
     if (!opened) return kExitError;
@@ -78,10 +81,15 @@ int CmdInfo(const Args& args) {
     std::printf("Cluster:        %u sector(s), %u bytes\n", volume->sectorsPerCluster, volume->bytesPerCluster);
     if (!partitions.empty()) {
         std::printf("Partitions:\n");
-        for (const CVolume* p : partitions)
-            std::printf("  at byte %-14llu type 0x%02X  type code %-3u %-8s %s\n",
-                        (unsigned long long)p->rootRecord.start, unsigned(uint8_t(p->rootRecord.type)), p->typeCode,
-                        p->fileSystemName.c_str(), TrimSpaces(p->label).c_str());
+        for (const CVolume* p : partitions) {
+            const std::string type = p->partitionTypeGuid.empty()
+                                         ? Format("type 0x%02X", unsigned(uint8_t(p->rootRecord.type)))
+                                         : "type " + p->partitionTypeGuid;
+            std::printf("  at byte %-14llu %s  type code %-3u %-8s %s%s\n", (unsigned long long)p->rootRecord.start,
+                        type.c_str(),
+                        p->typeCode, p->fileSystemName.c_str(), TrimSpaces(p->label).c_str(),
+                        p->partitionName.empty() ? "" : ("  name \"" + p->partitionName + "\"").c_str());
+        }
     }
     if (isNtfs) std::printf("%s", NtfsInfoText(ntfs).c_str());
     std::printf("First sector:%s\n", firstSector.c_str());

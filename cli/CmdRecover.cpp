@@ -1,4 +1,4 @@
-// vornex-cli recover SOURCE --to DIR [--partition N | --all-partitions] [--fs-only]
+// vornex-cli recover SOURCE --to DIR [--partition N | --all-partitions] [--fs-only | --scan-only]
 //     [--deleted-only] [--live-only] [--lost] [--match GLOB] [--id ID ...] [--flat]
 //     [--overwrite] [--size-rule typical|next-any|next-same|BYTES]
 // Analyses the source, selects files and recovers them below DIR.
@@ -32,6 +32,7 @@ struct RecoverOptions {
     bool liveOnly = false;
     bool lost = false;
     bool fsOnly = false;
+    bool scanOnly = false;  // the sector scan alone: only lost files
     bool flat = false;
     bool overwrite = false;
     std::string match;
@@ -86,6 +87,12 @@ bool ParseOptions(const Args& args, RecoverOptions& o, std::string& error) {
     }
     o.lost = HasFlag(args, "--lost");
     o.fsOnly = HasFlag(args, "--fs-only");
+    o.scanOnly = HasFlag(args, "--scan-only");
+    if (o.fsOnly && o.scanOnly) {
+        error = "--fs-only and --scan-only exclude each other";
+        return false;
+    }
+    if (o.scanOnly) o.lost = true;
     o.flat = HasFlag(args, "--flat");
     o.overwrite = HasFlag(args, "--overwrite");
     OptionValue(args, "--match", o.match);
@@ -198,7 +205,7 @@ void Add(RecoveryTotals& sum, const RecoveryTotals& t) {
 }  // namespace
 
 int CmdRecover(const Args& args) {
-    std::vector<std::string> sources = Positionals(args, {"--to", "--partition", "--match", "--id", "--size-rule"});
+    std::vector<std::string> sources = Positionals(args);
     if (sources.size() != 1) return UsageError("recover needs one SOURCE");
     RecoverOptions options;
     std::string error;
@@ -227,6 +234,7 @@ int CmdRecover(const Args& args) {
     if (!ValidateDestination(targets.front().volume, &root, false)) return kExitError;
 
     AnalysisController().sectorPhase = options.lost && !options.fsOnly;
+    AnalysisController().fileSystemPhase = !options.scanOnly;
     Interrupted() = false;
     auto previous = std::signal(SIGINT, HandleInterrupt);
     ProgressLine progress;
@@ -236,8 +244,7 @@ int CmdRecover(const Args& args) {
     for (const AnalysisTarget& t : targets) {
         if (Interrupted()) break;
         if (allPartitions)
-            std::fprintf(stderr, "Partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
-                         t.volume->fileSystemName.c_str());
+            std::fprintf(stderr, "Partition %d: %s\n", t.partition, TargetText(*t.volume).c_str());
         if (!RunAnalysis(*t.volume, progress)) {
             complete = false;
             break;

@@ -68,7 +68,7 @@ CVolume* OpenListedSource(const std::string& path) {
 }
 
 int CmdSearchLost(const Args& args) {
-    std::vector<std::string> sources = Positionals(args, {});
+    std::vector<std::string> sources = Positionals(args);
     if (sources.size() != 1) return UsageError("search-lost needs one SOURCE");
     CVolume* volume = OpenListedSource(sources[0]);
     if (!volume) return kExitError;

@@ -12,6 +12,8 @@ namespace {
 const std::unordered_map<int, const char*>& Table() {
     static const std::unordered_map<int, const char*> table = {
         {100, "About"},
+        {132, "You are copying a large amount of data to the clipboard.\r\nAre you sure you wish to do this?"},
+        {133, "Error"},
         {134, "Found file: %s"},
         {135, "Analyze time: %d minute(s), %d second(s)."},
         {136, "Analyze Finished. Found %d folder(s) and %d file(s)."},
@@ -41,6 +43,9 @@ const std::unordered_map<int, const char*>& Table() {
         {57311, "Analyzing drive sectors."},
         {57313, "Beginning drive sectors analysis, searching lost files."},
         {57664, "About..."},
+        // Data viewer and hex view.
+        {61201, "Memory"},
+        {61202, "Offset"},
     };
     return table;
 }

@@ -30,6 +30,11 @@ inline constexpr int BeginningFsAnalysis = 57212;
 inline constexpr int NoFileSystem = 57214;
 inline constexpr int AnalyzingSectors = 57311;
 inline constexpr int BeginningSectorAnalysis = 57313;
+// Data viewer and hex view.
+inline constexpr int LargeCopyQuestion = 132;
+inline constexpr int LargeCopyCaption = 133;
+inline constexpr int MemoryCaption = 61201;        // "Memory"
+inline constexpr int HexOffsetHeader = 61202;      // "Offset"
 }  // namespace str
 
 // The text of a string-table entry, or an empty string for an unknown id.

@@ -41,6 +41,8 @@ std::string FatLabel(ByteSpan b, size_t offset) {
     return AnsiToUtf8(field.first(length));
 }
 
+bool IsSectorSize(uint32_t bytes) { return bytes >= 512 && bytes <= 4096 && (bytes & (bytes - 1)) == 0; }
+
 }  // namespace
 
 bool CVolume::IsExFatBootSector(const uint8_t* buffer) {
@@ -109,12 +111,16 @@ int CVolume::ParseBootSector() {
             if (reader) totalBytes = reader->Size();
             if (totalBytes != 0) totalSectors = totalBytes / kSectorSize;
         }
+        // Sizes are kept in 512-byte sectors, whatever the volume's own sector size.
+        const uint32_t ownSector = le16(b, boot::kBytesPerSector);
+        const uint64_t scale = IsSectorSize(ownSector) ? ownSector / kSectorSize : 1;
         auto fatFields = [&](size_t serialAt, size_t labelAt) {
             if (uint32_t serial = le32(b, serialAt)) serialNumber = serial;
             if (label.empty()) label = FatLabel(b, labelAt);
             if (totalSectors == 0) {
                 totalSectors = le32(b, boot::kLargeSectors);
                 if (totalSectors == 0) totalSectors = le16(b, boot::kSmallSectors);
+                totalSectors *= scale;
                 if (totalSectors == 0)
                     EventLog().LogError("boot_fat16->BPB.Large_Sectors == 0 && boot_fat16->BPB.Small_Sectors == 0");
             }
@@ -132,6 +138,8 @@ int CVolume::ParseBootSector() {
             if (totalSectors == 0 && length < (1ull << (64 - shift))) totalSectors = (length << shift) / kSectorSize;
             SetFileSystemName(7);
         } else if (typeCode == 7 || typeCode == 135) {
+            const uint64_t stated = le64(b, boot::kNtfsTotalSectors);
+            if (totalSectors == 0 && stated < (uint64_t(1) << 52)) totalSectors = stated * scale;
             // A serial whose high half is 0 is not taken.
             if (uint32_t high = le32(b, boot::kNtfsSerialHigh)) {
                 serialNumberHigh = high;
@@ -154,7 +162,14 @@ void CVolume::ScanPartitionTable(uint64_t base) {
     SectorFetch fetch = [this](uint64_t sector, uint8_t* out) {
         return ReadSectors(out, sector, 1) >= kSectorSize;
     };
-    PartitionWalk walk = WalkPartitionTable(fetch, base, totalSectors);
+    GuidTable gpt;
+    PartitionWalk walk = base == 0 ? ReadDiskPartitions(fetch, totalSectors, &gpt)
+                                   : WalkPartitionTable(fetch, base, totalSectors);
+    if (walk.protective && !gpt.found)
+        EventLog().LogError("No readable GUID partition table on [%s] behind its protective MBR", DisplayName().c_str());
+    else if (gpt.primaryDamaged)
+        EventLog().LogError("The GUID partition table header on [%s] is damaged; its backup at the end of the disk is used",
+                            DisplayName().c_str());
     if (walk.damagedChain)
         EventLog().LogError("Damaged extended partition chain on [%s] at sector %llu, the rest of the chain is skipped",
                             DisplayName().c_str(), (unsigned long long)walk.damagedAt);
@@ -169,7 +184,7 @@ void CVolume::ScanPartitionTable(uint64_t base) {
         report.start = entry.sector * kSectorSize;
         report.parent = Id();
         report.type = int16_t(entry.type);
-        Computer().AddFoundVolume(report);
+        Computer().AddFoundVolume(report, &entry);
     }
 }
 

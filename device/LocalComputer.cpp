@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
 #include "common/Notifier.h"
 #include "common/Strings.h"
+#include "device/PartitionTable.h"
 #include "fs/FoundObject.h"
 #include "platform/Sysfs.h"
 #include "settings/EventLog.h"
@@ -86,7 +88,7 @@ CVolume* CLocalComputer::FindVolume(int32_t id) const {
     return nullptr;
 }
 
-CVolume* CLocalComputer::AddFoundVolume(const FoundObject& report) {
+CVolume* CLocalComputer::AddFoundVolume(const FoundObject& report, const PartitionEntry* entry) {
     CVolume* reporter = FindVolume(report.parent);
     if (!reporter) return nullptr;
     if (reporter->kind == VolumeKind::Physical) {
@@ -108,7 +110,13 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& report) {
     volume->typeCode = family.code;
     // Reads go to the top device, so the offset is kept from its start.
     volume->startOffset = reporter->startOffset + report.start;
-    volume->totalBytes = reporter->totalBytes > report.start ? reporter->totalBytes - report.start : 0;
+    const uint64_t room = reporter->totalBytes > report.start ? reporter->totalBytes - report.start : 0;
+    volume->totalBytes = room;
+    if (entry) {
+        if (entry->sectors) volume->totalBytes = std::min(room, entry->sectors * kSectorSize);
+        volume->partitionName = entry->name;
+        volume->partitionTypeGuid = entry->typeGuid;
+    }
     volume->rootRecord.parent = reporter->Id();
     volume->rootRecord.start = report.start;
     volume->rootRecord.type = report.type;
@@ -117,6 +125,10 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& report) {
     volume->SetId(NextId());
     reporter->AddChild(volume.get());
     volume->ParseBootSector();
+    // A volume no table describes is as long as its boot sector says (the
+    // search finds volumes inside volumes; the rest of the source is not theirs).
+    if ((!entry || !entry->sectors) && volume->totalSectors != 0)
+        volume->totalBytes = std::min(room, volume->totalSectors * kSectorSize);
     if (volume->exfat) EventLog().LogText(Format("Found exFAT volume at: %llu", (unsigned long long)report.start));
     else if (family.line) EventLog().LogText(Format(family.line, (unsigned long long)report.start));
     CVolume* added = volumes_.Append(std::move(volume));

@@ -13,6 +13,7 @@
 namespace vx {
 
 struct FoundObject;
+struct PartitionEntry;
 
 class CLocalComputer {
 public:
@@ -34,8 +35,10 @@ public:
     // A partition or boot sector reported inside a volume (start: byte offset
     // inside the reporting volume, parent: its id, type: the partition type
     // byte or boot-sector format). Marks the volume it already is, or adds a
-    // new Found child volume and returns it; null otherwise.
-    CVolume* AddFoundVolume(const FoundObject& report);
+    // new Found child volume and returns it; null otherwise. A partition
+    // table's `entry` gives the volume its length, name and type GUID; without
+    // one the volume is as long as its boot sector says.
+    CVolume* AddFoundVolume(const FoundObject& report, const PartitionEntry* entry = nullptr);
 
     // Opens a raw image file read-only and appends it as an Image volume with
     // its boot sector parsed. Null when the file cannot be opened.

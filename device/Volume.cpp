@@ -207,7 +207,9 @@ uint32_t CVolume::ReadObjectData(const FoundObject& object, void* buffer, uint64
     try {
         switch (typeCode) {
             case 1: case 4: case 6: case 11: case 17: case 7:
-                return analyser ? analyser->FileRead(object, buffer, offset, size) : 0;
+                if (analyser) return analyser->FileRead(object, buffer, offset, size);
+                // A scan without the file-system phase: files found by content lie where they were found.
+                return object.IsFoundByContent() ? FileRead(object, buffer, offset, size) : 0;
             default:
                 return FileRead(object, buffer, offset, size);
         }

@@ -173,6 +173,9 @@ public:
     uint32_t fileSystemFlags = 0;
     DiskGeometry geometry{};
     DriveLayout layout{};
+    // From a GUID partition table: the partition's name and type GUID.
+    std::string partitionName;
+    std::string partitionTypeGuid;
     DeviceNumber deviceNumber{};
     std::atomic<uint32_t> fsFoldersFound{0}, fsFilesFound{0};
     std::atomic<uint32_t> sectorFoldersFound{0}, sectorFilesFound{0};

@@ -136,6 +136,7 @@ void AnalyseFileSystem(CVolume& volume) {
         analyser.rootFolder.parent = volume.Id();
         volume.collection.Add(&analyser.rootFolder, true);
         (void)analyser.ParseVolume();
+        volume.collection.AttachUnreachable();
     } else {
         EventLog().LogResource(str::NoFileSystem);
     }

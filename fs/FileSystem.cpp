@@ -1,5 +1,8 @@
 #include "fs/FileSystem.h"
 
+#include "device/Volume.h"
+#include "fs/ObjectRuns.h"
+
 namespace vx {
 
 CFileSystem::CFileSystem(CVolume* volume) : volume_(volume) {
@@ -8,5 +11,19 @@ CFileSystem::CFileSystem(CVolume* volume) : volume_(volume) {
 }
 
 CFileSystem::~CFileSystem() = default;
+
+uint64_t CFileSystem::SourceBytes() const {
+    uint64_t bytes = 0;
+    if (auto reader = volume_->Reader(); reader && reader->Size() > volume_->startOffset)
+        bytes = reader->Size() - volume_->startOffset;
+    const uint64_t listed = volume_->totalSectors * kSectorSize;
+    if (volume_->totalSectors != 0 && listed / kSectorSize == volume_->totalSectors && (bytes == 0 || listed < bytes))
+        bytes = listed;
+    return bytes;
+}
+
+std::vector<SectorRun> CFileSystem::SectorRuns(const FoundObject& object) {
+    return volume_ ? ContiguousRuns(*volume_, object) : std::vector<SectorRun>{};
+}
 
 }  // namespace vx

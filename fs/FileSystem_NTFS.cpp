@@ -7,6 +7,7 @@
 #include "fs/Analysis.h"
 #include "fs/AnalysisState.h"
 #include "fs/NtfsLayout.h"
+#include "fs/ObjectRuns.h"
 #include "settings/EventLog.h"
 
 namespace vx {
@@ -52,8 +53,9 @@ uint32_t CFileSystem_NTFS::ReadBytes(uint64_t position, uint32_t count, uint8_t*
 }
 
 uint32_t CFileSystem_NTFS::ReadCluster(int64_t cluster, uint8_t* buffer) const {
-    if (cluster < 0) return 0;
-    return ReadBytes(uint64_t(cluster) * bytesPerCluster_, bytesPerCluster_, buffer);
+    uint64_t position;
+    if (cluster < 0 || __builtin_mul_overflow(uint64_t(cluster), bytesPerCluster_, &position)) return 0;
+    return ReadBytes(position, bytesPerCluster_, buffer);
 }
 
 // The geometry comes from the boot sector itself: its bytes per sector may be
@@ -73,6 +75,16 @@ int CFileSystem_NTFS::ReadLayout() {
     bytesPerCluster_ = uint32_t(spc * bytesPerSector_);
     totalClusters_ = le64(boot, ntfs::boot::TotalSectors) / spc;
     if (totalClusters_ == 0) totalClusters_ = volume_->totalBytes / bytesPerCluster_;
+    // A volume larger than its source is damaged or cut off: what exists is
+    // read, and nothing sized by the claim is allocated.
+    if (const uint64_t source = SourceBytes()) {
+        const uint64_t present = (source + bytesPerCluster_ - 1) / bytesPerCluster_;
+        if (totalClusters_ > present) {
+            EventLog().LogError("NTFS volume is larger than its source: %llu clusters stated, %llu present; reading what exists",
+                                (unsigned long long)totalClusters_, (unsigned long long)present);
+            totalClusters_ = present;
+        }
+    }
     mftCluster_ = le64(boot, ntfs::boot::MftCluster);
     const int8_t perRecord = int8_t(le8(boot, ntfs::boot::ClustersPerRecord));
     uint64_t size = perRecord < 0 ? (-perRecord < 20 ? uint64_t(1) << -perRecord : 0)
@@ -116,7 +128,8 @@ int CFileSystem_NTFS::LoadMft() {
         count = std::min(count, clusters / std::max<uint64_t>(1, recordSize_ / bytesPerCluster_) *
                                     std::max<uint64_t>(1, bytesPerCluster_ / recordSize_));
     }
-    if (totalClusters_) count = std::min(count, totalClusters_ * bytesPerCluster_ / recordSize_);
+    if (totalClusters_ && totalClusters_ <= UINT64_MAX / bytesPerCluster_)
+        count = std::min(count, totalClusters_ * bytesPerCluster_ / recordSize_);
     recordCount_ = std::min<uint64_t>(count, uint64_t(INT32_MAX) + 1);
     return 1;
 }
@@ -128,8 +141,8 @@ int CFileSystem_NTFS::LoadClusterBitmap() {
     CMftRecord bitmap(this, image, ntfs::kBitmapRecord);
     if (bitmap.HasAttributeList()) bitmap.LoadAttributeList();
     // One bit per cluster, kept in 8-byte words: a larger size is damage.
-    uint64_t bytes = uint64_t(bitmap.DataSize());
-    if (totalClusters_) bytes = std::min(bytes, (totalClusters_ + 63) / 64 * 8);
+    // Without a known cluster count there is no bound to trust: no bitmap.
+    uint64_t bytes = totalClusters_ ? std::min<uint64_t>(bitmap.DataSize(), (totalClusters_ + 63) / 64 * 8) : 0;
     bytes = std::min<uint64_t>(bytes, UINT32_MAX);
     volume_->clusterBitmap.SetSize(bytes * 8, false);
     if (bytes) bitmap.ReadData(0, int64_t(bytes), volume_->clusterBitmap.Data());
@@ -242,13 +255,17 @@ int CFileSystem_NTFS::ParseVolume() {
             uint64_t records = 0;
             if (lcn >= 0) {
                 uint64_t contiguous = 1;
-                while (contiguous * bytesPerCluster_ - inner < kMftBatch && mft->VcnToLcn(vcn + contiguous) == lcn + int64_t(contiguous))
+                while (contiguous * bytesPerCluster_ - inner < kMftBatch &&
+                       uint64_t(mft->VcnToLcn(vcn + contiguous)) == uint64_t(lcn) + contiguous)
                     ++contiguous;
                 records = std::min({(contiguous * bytesPerCluster_ - inner) / recordSize_, perBatch, recordCount_ - n});
             }
             if (records > 0) {
                 const uint32_t bytes = uint32_t(records * recordSize_);
-                if (ReadBytes(uint64_t(lcn) * bytesPerCluster_ + inner, bytes, batch.data()) != bytes) records = 0;
+                uint64_t at;
+                if (__builtin_mul_overflow(uint64_t(lcn), bytesPerCluster_, &at) ||
+                    ReadBytes(at + inner, bytes, batch.data()) != bytes)
+                    records = 0;
             }
             // A record split between fragments, or a batch that would not read:
             // record by record, so a bad sector costs only its own records.
@@ -310,6 +327,26 @@ uint32_t CFileSystem_NTFS::FileRead(const FoundObject& object, void* buffer, uin
     } catch (...) {
         return 0;
     }
+}
+
+std::vector<SectorRun> CFileSystem_NTFS::SectorRuns(const FoundObject& object) {
+    if (object.IsFoundByContent()) return ContiguousRuns(*volume_, object);
+    std::vector<SectorRun> runs;
+    std::vector<uint8_t> image(recordSize_);
+    const bool byPosition = object.type == kTypeMftRecord && object.start != 0;
+    if (byPosition ? ReadBytes(object.start, recordSize_, image.data()) != recordSize_
+                   : ReadRecord(object.id, image.data()) == 0)
+        return runs;
+    CMftRecord record(this, image, byPosition ? -1 : object.id);
+    if (record.Damaged() || !record.NonResident()) return runs;
+    if (record.HasAttributeList()) record.LoadAttributeList();
+    const uint64_t perCluster = bytesPerCluster_ / kSectorSize;
+    for (const DataRun& run : record.Runs()) {
+        if (run.sparse || run.cluster < 0) continue;
+        AppendRun(runs, uint64_t(run.cluster) * perCluster, run.length * perCluster);
+    }
+    if (record.DataSize() > 0) TrimRuns(runs, (uint64_t(record.DataSize()) + kSectorSize - 1) / kSectorSize);
+    return runs;
 }
 
 }  // namespace vx

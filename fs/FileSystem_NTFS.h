@@ -24,6 +24,7 @@ public:
 
     int ParseVolume() override;
     uint32_t FileRead(const FoundObject& object, void* buffer, uint64_t offset, uint32_t size) override;
+    std::vector<SectorRun> SectorRuns(const FoundObject& object) override;
 
     // The steps of ParseVolume. ReadLayout opens the volume and reads the
     // boot sector's geometry and the MFT's first record; ParseVolume and the

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "fs/NtfsLayout.h"
+#include "fs/ObjectRuns.h"
 #include "tests/ntfs/NtfsFixtures.h"
 #include "tests/support/TestSupport.h"
 
@@ -187,6 +188,22 @@ TEST_F(MountedVolume, FragmentedSparseAndCompressedFilesAreWhatTheyClaim) {
     uint64_t stored = 0;
     for (const DataRun& r : packed.Runs()) stored += r.sparse ? 0 : r.length;
     EXPECT_LT(stored * 1024, 320000u / 2);
+}
+
+TEST_F(MountedVolume, SectorRunsOfAFragmentedFileReadBackItsBytes) {
+    const test::Analysis& a = *analysis_;
+    const FoundObject& big = *a.ByPath("big.bin");
+    const std::vector<SectorRun> runs = ObjectSectorRuns(*a.volume, big);
+    EXPECT_GT(runs.size(), 20u);
+    std::string data;
+    for (const SectorRun& run : runs) {
+        std::string bytes(run.count * kSectorSize, '\0');
+        ASSERT_EQ(a.volume->ReadSectors(bytes.data(), run.start, run.count), bytes.size());
+        data += bytes;
+    }
+    data.resize(big.size);
+    EXPECT_TRUE(data == Source("big.bin"));
+    EXPECT_TRUE(ObjectSectorRuns(*a.volume, *a.ByPath("Docs/small.txt")).empty());  // resident
 }
 
 TEST_F(MountedVolume, DeletedFilesAndFoldersAreListedAndRead) {

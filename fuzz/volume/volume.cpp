@@ -1,0 +1,40 @@
+// A FAT (VX_FUZZ_FAT) or NTFS (VX_FUZZ_NTFS) volume: the boot sector, the
+// file-system analysis, then the head and tail of every file found read
+// through the analyser, and on request a recovery of what was found.
+#include <cstddef>
+#include <cstdint>
+
+#include "device/Volume.h"
+#include "fs/Analysis.h"
+#include "fs/AnalysisState.h"
+#include "fuzz/support/FuzzSupport.h"
+
+using namespace vx;
+
+namespace {
+
+bool Wanted(uint32_t typeCode) {
+#if defined(VX_FUZZ_NTFS)
+    return typeCode == 7;
+#else
+    return typeCode == 1 || typeCode == 4 || typeCode == 6 || typeCode == 11 || typeCode == 17;
+#endif
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Setup();
+    const fuzz::Frame frame = fuzz::ParseFrame(data, size);
+    std::unique_ptr<CVolume> volume = fuzz::OpenMemoryVolume(frame);
+    if (volume && Wanted(volume->typeCode)) {
+        TheAnalysisState().running = 1;
+        AnalyseFileSystem(*volume);
+        const std::vector<FoundObject*> files = fuzz::CheckCollection(*volume);
+        fuzz::ReadFiles(*volume, files);
+        if (frame.flags & fuzz::kRecover) fuzz::CheckRecovery(*volume);
+    }
+    volume.reset();
+    fuzz::EndInput();
+    return 0;
+}
