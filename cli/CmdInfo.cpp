@@ -57,21 +57,27 @@ int CmdInfo(const Args& args) {
     }
     NtfsInfo ntfs;
     const bool isNtfs = DescribeNtfs(*volume, ntfs);
+    std::shared_ptr<ISectorReader> reader = volume->Reader();
+    const std::string container = reader ? reader->ContainerKind() : "raw";
+    const std::string storedHash = reader ? reader->StoredHash() : std::string();
     if (HasFlag(args, "--json")) {
         std::printf("{\"display_name\": %s, \"kind\": %s, \"type_code\": %u, \"fs_name\": %s, \"label\": %s, "
                     "\"serial\": %s, \"total_bytes\": %llu, \"total_sectors\": %llu, \"sectors_per_cluster\": %u, "
-                    "\"bytes_per_cluster\": %u, \"partitions\": %s%s}\n",
+                    "\"bytes_per_cluster\": %u, \"container\": %s, \"stored_hash\": %s, \"partitions\": %s%s}\n",
                     JsonString(volume->DisplayName()).c_str(), JsonString(VolumeKindText(volume->kind)).c_str(),
                     volume->typeCode, JsonString(volume->fileSystemName).c_str(),
                     JsonString(TrimSpaces(volume->label)).c_str(), JsonString(SerialText(*volume)).c_str(),
                     (unsigned long long)volume->totalBytes, (unsigned long long)volume->totalSectors,
-                    volume->sectorsPerCluster, volume->bytesPerCluster, PartitionsJson(partitions).c_str(),
+                    volume->sectorsPerCluster, volume->bytesPerCluster, JsonString(container).c_str(),
+                    JsonString(storedHash).c_str(), PartitionsJson(partitions).c_str(),
                     isNtfs ? NtfsInfoJson(ntfs).c_str() : "");
         return kExitOk;
     }
     std::printf("Display name:   %s\n", volume->DisplayName().c_str());
     std::printf("Kind:           %s\n", VolumeKindText(volume->kind));
     std::printf("Device path:    %s\n", volume->DevicePath().c_str());
+    std::printf("Container:      %s\n", container.c_str());
+    if (!storedHash.empty()) std::printf("Stored hash:    %s\n", storedHash.c_str());
     std::printf("Type code:      %u\n", volume->typeCode);
     std::printf("File system:    %s\n", volume->fileSystemName.c_str());
     if (!TrimSpaces(volume->label).empty()) std::printf("Label:          %s\n", TrimSpaces(volume->label).c_str());
