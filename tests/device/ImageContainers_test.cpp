@@ -98,3 +98,34 @@ INSTANTIATE_TEST_SUITE_P(Tools, ImageContainers, ::testing::ValuesIn(kContainers
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+// info --verify hashes the media again: it matches the hash ewfacquire
+// stored, and differs once a byte of the stored data is changed.
+TEST(ImageContainerVerify, AcquisitionHashIsCheckedAgainstTheMedia) {
+    if (!test::HaveTool("ewfacquire")) GTEST_SKIP() << "ewfacquire is not installed";
+    test::TempDir dir;
+    test::MustRun("cd " + Quote(dir.path()) + " && mkfs.fat -C -F 12 v.raw 2048 >/dev/null && head -c 300000 /dev/urandom | "
+                  "dd of=v.raw bs=512 seek=200 conv=notrunc status=none && "
+                  "ewfacquire -u -q -t v -c none -f encase6 v.raw >/dev/null 2>&1");
+    auto info = [&](const std::string& file) {
+        return test::Run("XDG_CONFIG_HOME=" + Quote(dir / "config") + " " + Quote(test::CliPath()) + " info " +
+                         Quote(dir / file) + " --verify");
+    };
+    test::CommandResult good = info("v.E01");
+    EXPECT_EQ(good.status, 0) << good.out << good.err;
+    EXPECT_NE(good.out.find("Verification:   MD5 matches"), std::string::npos) << good.out;
+    // Uncompressed chunks: a byte in the middle of the file is media data.
+    test::MustRun("cd " + Quote(dir.path()) + " && cp v.E01 w.E01 && printf '\\125' | dd of=w.E01 bs=1 seek=400000 "
+                  "conv=notrunc status=none");
+    test::CommandResult bad = info("w.E01");
+    EXPECT_EQ(bad.status, 1) << bad.out << bad.err;
+    EXPECT_EQ(bad.out.find("MD5 matches"), std::string::npos) << bad.out;
+    test::CommandResult none = info("v.raw");
+    EXPECT_NE(none.out.find("Verification:   no stored hash to check"), std::string::npos) << none.out;
+}
+
+}  // namespace
+}  // namespace vx
