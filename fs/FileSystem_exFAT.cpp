@@ -11,6 +11,7 @@
 #include "fs/AnalysisState.h"
 #include "fs/ExFatLayout.h"
 #include "fs/FatTime.h"
+#include "fs/ObjectRuns.h"
 #include "settings/EventLog.h"
 
 namespace vx {
@@ -368,6 +369,18 @@ uint32_t CFileSystem_exFAT::FileRead(const FoundObject& object, void* buffer, ui
         EventLog().LogError("CFileSystem_exFAT.FileRead.Except read at: %lld", (long long)offset);
         return 0;
     }
+}
+
+std::vector<SectorRun> CFileSystem_exFAT::SectorRuns(const FoundObject& object) {
+    if (object.IsFoundByContent()) return ContiguousRuns(*volume_, object);
+    std::vector<SectorRun> runs;
+    if (fat_.empty() || !object.SizeKnown() || object.size == 0) return runs;
+    std::vector<Run> map;
+    MapData(uint32_t(object.cluster), object.size, object.attributes & kAttrContiguous, object.IsDeleted(), map);
+    const uint64_t perCluster = bytesPerCluster_ / kSectorSize;
+    for (const Run& run : map) AppendRun(runs, ClusterPosition(run.first) / kSectorSize, run.count * perCluster);
+    TrimRuns(runs, (object.size + kSectorSize - 1) / kSectorSize);
+    return runs;
 }
 
 }  // namespace vx

@@ -29,6 +29,7 @@ public:
 
     int ParseVolume() override;
     uint32_t FileRead(const FoundObject& object, void* buffer, uint64_t offset, uint32_t size) override;
+    std::vector<SectorRun> SectorRuns(const FoundObject& object) override;
 
     // A sector that names exFAT, carries the boot signature and has the zero
     // area where a FAT parameter block would be.

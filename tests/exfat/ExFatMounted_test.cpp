@@ -194,6 +194,10 @@ TEST_F(ExFatMounted, VolumeDescriptorAndFileKinds) {
     EXPECT_TRUE(listing["/contiguous.bin"].attributes & CFileSystem_exFAT::kAttrContiguous);
     EXPECT_FALSE(listing["/frag.bin"].attributes & CFileSystem_exFAT::kAttrContiguous);
     EXPECT_FALSE(listing["/Old/gone-frag.bin"].attributes & CFileSystem_exFAT::kAttrContiguous);
+    // The data viewer's runs: one for a contiguous file, one per fragment else.
+    EXPECT_EQ(fs->SectorRuns(listing["/contiguous.bin"]).size(), 1u);
+    EXPECT_GE(fs->SectorRuns(listing["/frag.bin"]).size(), 2u);
+    EXPECT_GE(fs->SectorRuns(listing["/Old/gone-frag.bin"]).size(), 2u);
     // The cluster bitmap comes from the allocation bitmap: the live file's
     // clusters are in use, the deleted one's first cluster is free.
     const uint64_t live = listing["/contiguous.bin"].cluster, gone = listing["/gone.bin"].cluster;
