@@ -120,7 +120,6 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& found, const Partitio
     auto volume = std::make_unique<CVolume>(VolumeKind::Found, kDriveFound);
     FoundFamily family = FamilyOf(report.type);
     volume->typeCode = family.code;
-    if (family.line) EventLog().LogText(Format(family.line, (unsigned long long)report.start));
     // Reads go to the top device, so the offset is kept from its start.
     volume->startOffset = reporter->startOffset + report.start;
     const uint64_t room = reporter->totalBytes > report.start ? reporter->totalBytes - report.start : 0;
@@ -148,6 +147,16 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& found, const Partitio
     volume->SetId(NextId());
     reporter->AddChild(volume.get());
     volume->ParseBootSector();
+    // Type 0x07 is shared by NTFS, exFAT and others: the boot sector tells.
+    if (volume->typeCode == 7 && !volume->exfat &&
+        CVolume::DetectFileSystem(volume->bootBuffer.data()) != 7) {
+        volume->typeCode = 0;
+        volume->SetFileSystemName(0);
+    }
+    if (volume->typeCode == 7 && volume->exfat)
+        EventLog().LogText(Format("Found exFAT volume at: %llu", (unsigned long long)report.start));
+    else if (const char* line = FamilyOf(int(volume->typeCode)).line; line && family.line)
+        EventLog().LogText(Format(line, (unsigned long long)report.start));
     // A volume no table describes is as long as its boot sector says (the
     // search finds volumes inside volumes; the rest of the source is not theirs).
     if ((!entry || !entry->sectors) && volume->totalSectors != 0)
