@@ -95,8 +95,6 @@ struct NtfsInfo {
 bool DescribeNtfs(CVolume& volume, NtfsInfo& out);
 std::string NtfsInfoText(const NtfsInfo& info);
 std::string NtfsInfoJson(const NtfsInfo& info);
-// How long a progress line runs before it shows a speed and the time left.
-inline constexpr double kMeasuringSeconds = 2.0;
 // The progress of a sector scan: "Scanning  42.0%  512.3 MB/s  0:12 left";
 // the speed and time left only once kMeasuringSeconds have passed.
 std::string ScanProgressText(const char* what, uint64_t done, uint64_t total, uint64_t bytesPerUnit, double seconds);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "common/ScanRate.h"
 #include "common/Strings.h"
 #include "device/Volume.h"
 #include "fs/Analysis.h"

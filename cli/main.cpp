@@ -19,8 +19,10 @@ struct Command {
 };
 
 const std::vector<Command> kCommands = {
-    {"info", vx::cli::CmdInfo, "info SOURCE [--json] [--offset BYTES]  describe an image file or a block device",
-     {{"--json", false}, {"--offset", true}}},
+    {"info", vx::cli::CmdInfo,
+     "info SOURCE [--json] [--offset BYTES] [--verify]  describe an image file, an image container or a block\n"
+     "                                device; --verify checks the acquisition hash a container stores",
+     {{"--json", false}, {"--offset", true}, {"--verify", false}}},
     {"drives", vx::cli::CmdDrives, "drives [--json]               list the disks and partitions of this machine",
      {{"--json", false}}},
     {"image", vx::cli::CmdImage, "image SOURCE --to FILE [--overwrite]  copy a source sector by sector into an image file",
