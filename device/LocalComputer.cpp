@@ -90,7 +90,7 @@ CVolume* CLocalComputer::FindVolume(int32_t id) const {
 }
 
 CVolume* CLocalComputer::AddFoundVolume(const FoundObject& found, const PartitionEntry* entry) {
-    std::lock_guard<std::mutex> lock(foundMutex_);
+    std::lock_guard<std::recursive_mutex> lock(foundMutex_);
     CVolume* reporter = FindVolume(found.parent);
     if (!reporter) return nullptr;
     FoundObject report = found;
