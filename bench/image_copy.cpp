@@ -51,9 +51,9 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--rounds")) rounds = std::atoi(argv[i + 1]);
     }
     vx::Settings().InitialiseSettings();
-    const std::string work = dir + "/vornex-bench-image";
+    const std::string work = vx::bench::MakeWorkDir(dir, "vornex-bench-image");
+    if (work.empty()) return 1;
     const std::string source = work + "/source.img", target = work + "/copy.img", cpTarget = work + "/cp.img";
-    Shell("rm -rf '" + work + "' && mkdir -p '" + work + "'");
     const uint64_t bytes = mib << 20;
     if (!MakeSource(source, bytes)) return 1;
     Shell("cat '" + source + "' > /dev/null");

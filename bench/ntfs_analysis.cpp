@@ -15,6 +15,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "device/LocalComputer.h"
 #include "device/Volume.h"
 #include "fs/AnalysisState.h"
@@ -32,9 +33,11 @@ int Shell(const std::string& command) { return std::system(command.c_str()); }
 
 // 100 files per folder; one file in eight is large enough to leave its
 // record, one in twenty is deleted again.
-bool MakeImage(const std::string& image, int files) {
-    const std::string mnt = image + ".mnt";
+bool MakeImage(const std::string& image, const std::string& work, int files) {
+    const std::string mnt = work + "/mnt";
     std::filesystem::create_directories(mnt);
+    if (FILE* f = vx::bench::CreateNewFile(image)) std::fclose(f);
+    else return false;
     const uint64_t megabytes = 64 + uint64_t(files) * 3 / 1024;
     if (Shell("truncate -s " + std::to_string(megabytes) + "M '" + image + "' && mkntfs -F -Q -q '" + image +
               "' 2>/dev/null") != 0)
@@ -67,8 +70,8 @@ double AnalyseOnce(const std::string& image, uint64_t& objects, uint64_t& record
     return ms;
 }
 
-double FlsOnce(const std::string& image, uint64_t& lines) {
-    const std::string out = image + ".fls";
+double FlsOnce(const std::string& image, const std::string& work, uint64_t& lines) {
+    const std::string out = work + "/fls.txt";
     const Clock::time_point start = Clock::now();
     Shell("fls -r -f ntfs '" + image + "' > '" + out + "'");
     const double ms = Ms(start);
@@ -89,6 +92,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fls (sleuthkit) is not installed\n");
         return 1;
     }
+    // fls's listing and the mount point live in a folder of this run.
+    const std::string work = vx::bench::MakeWorkDir("/tmp", "vornex-bench-ntfs");
+    if (work.empty()) return 1;
+    struct Cleanup {
+        std::string dir;
+        ~Cleanup() { std::filesystem::remove_all(dir); }
+    } cleanup{work};
     struct stat st{};
     if (stat(image.c_str(), &st) != 0) {
         if (access("/dev/fuse", R_OK | W_OK) != 0) {
@@ -96,7 +106,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         const Clock::time_point start = Clock::now();
-        if (!MakeImage(image, files)) {
+        if (!MakeImage(image, work, files)) {
             std::fprintf(stderr, "could not build %s\n", image.c_str());
             return 1;
         }
@@ -105,11 +115,11 @@ int main(int argc, char** argv) {
     uint64_t objects = 0, records = 0, lines = 0;
     // Warm the page cache for both, then take the best of three.
     AnalyseOnce(image, objects, records);
-    FlsOnce(image, lines);
+    FlsOnce(image, work, lines);
     double ours = 1e18, theirs = 1e18;
     for (int i = 0; i < 3; ++i) {
         ours = std::min(ours, AnalyseOnce(image, objects, records));
-        theirs = std::min(theirs, FlsOnce(image, lines));
+        theirs = std::min(theirs, FlsOnce(image, work, lines));
     }
     struct rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

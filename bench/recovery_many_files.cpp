@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
+
 namespace {
 
 double Seconds(const std::chrono::steady_clock::time_point& since) {
@@ -75,9 +77,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tsk_recover is missing (Debian package sleuthkit)\n");
         return 1;
     }
-    const std::string work = dir + "/vornex-bench-many";
+    const std::string work = vx::bench::MakeWorkDir(dir, "vornex-bench-many");
+    if (work.empty()) return 1;
     const std::string src = work + "/src", image = work + "/many.img";
-    Shell("rm -rf " + Quote(work) + " && mkdir -p " + Quote(src));
+    Shell("mkdir -p " + Quote(src));
     uint64_t bytes = 0;
     auto t0 = std::chrono::steady_clock::now();
     if (!MakeTree(src, files, bytes)) return 1;

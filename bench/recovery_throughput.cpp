@@ -46,10 +46,10 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--dir")) dir = argv[i + 1];
         else if (!std::strcmp(argv[i], "--rounds")) rounds = std::atoi(argv[i + 1]);
     }
-    const std::string work = dir + "/vornex-bench-throughput";
+    const std::string work = vx::bench::MakeWorkDir(dir, "vornex-bench-throughput");
+    if (work.empty()) return 1;
     const std::string image = work + "/image.bin";
     const std::string out = work + "/recovered";
-    Shell("rm -rf '" + work + "' && mkdir -p '" + work + "'");
     const uint64_t bytes = mib << 20;
     if (!MakeImage(image, bytes)) {
         std::fprintf(stderr, "cannot write %s\n", image.c_str());

@@ -2,8 +2,8 @@
 //
 //   build/bench/bench_sector_scan [IMAGE] [--size-mib N] [--workers N]
 //
-// Makes (once) an image of N MiB (default 1024) of pseudo-random bytes with a
-// real file header every MiB, reads it once to warm the page cache, then in
+// Reads IMAGE (never writes it), or makes (once) its own image of N MiB
+// (default 1024) in /tmp of pseudo-random bytes with a real file header every MiB, reads it once to warm the page cache, then in
 // one run times `cat IMAGE > /dev/null` and the sector scan with the full
 // built-in format table (one worker, then the given number), both at the
 // lowest priority (the scan's own), and prints both throughputs, their ratio,
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "device/LocalComputer.h"
 #include "device/Volume.h"
 #include "settings/ProgramSettings.h"
@@ -38,14 +39,13 @@ double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-void MakeImage(const std::string& path, uint64_t mib) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) == 0 && uint64_t(st.st_size) == mib << 20) return;
-    std::fprintf(stderr, "making %s (%llu MiB)\n", path.c_str(), (unsigned long long)mib);
+// Makes the image at `path`, which must not exist yet.
+bool MakeImage(const std::string& path, uint64_t mib) {
     const char* headers[] = {"\xFF\xD8\xFF\xE0", "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", "PK\x03\x04", "%PDF-1.4",
                              "GIF89a", "RIFF\0\0\0\0WAVEfmt "};
     const size_t lengths[] = {4, 16, 4, 8, 6, 15};
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    FILE* out = vx::bench::CreateNewFile(path);
+    if (!out) return false;
     std::vector<uint64_t> block((1 << 20) / 8);
     uint64_t x = 0x9E3779B97F4A7C15ull;
     for (uint64_t m = 0; m < mib; ++m) {
@@ -56,8 +56,9 @@ void MakeImage(const std::string& path, uint64_t mib) {
             w = x;
         }
         std::memcpy(block.data(), headers[m % 6], lengths[m % 6]);
-        out.write(reinterpret_cast<const char*>(block.data()), std::streamsize(block.size() * 8));
+        std::fwrite(block.data(), 1, block.size() * 8, out);
     }
+    return std::fclose(out) == 0;
 }
 
 double CatSeconds(const std::string& path) {
@@ -98,7 +99,7 @@ double ScanSeconds(const std::string& path, uint32_t workers, const vx::IScanMat
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string path = "/tmp/vornex-scan-bench.img";
+    std::string path;
     uint64_t mib = 1024;
     uint32_t workers = 2;
     for (int i = 1; i < argc; ++i) {
@@ -107,7 +108,23 @@ int main(int argc, char** argv) {
         else if (a == "--workers" && i + 1 < argc) workers = uint32_t(std::strtoul(argv[++i], nullptr, 10));
         else path = a;
     }
-    MakeImage(path, mib);
+    struct stat st{};
+    if (!path.empty()) {
+        // A given image is only ever read, whatever its size.
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < (1 << 20)) {
+            std::fprintf(stderr, "%s: not an image file of 1 MiB or more\n", path.c_str());
+            return 1;
+        }
+        mib = uint64_t(st.st_size) >> 20;
+    } else {
+        // Its own image, named by its size; one left by an earlier run is reused.
+        path = "/tmp/vornex-scan-bench-" + std::to_string(mib) + "MiB.img";
+        if (::stat(path.c_str(), &st) == 0 && uint64_t(st.st_size) == mib << 20) {
+            std::fprintf(stderr, "reusing %s\n", path.c_str());
+        } else if (!MakeImage(path, mib)) {
+            return 1;
+        }
+    }
     vx::Settings().InitialiseSettings();
     vx::CDatabaseScanMatcher matcher;
     CatSeconds(path);  // warm the page cache

@@ -124,6 +124,19 @@ int ChooseTargets(const std::string& path, const Args& args, std::vector<Analysi
     return kExitOk;
 }
 
+void ReportNoFileSystem(CVolume& volume, const std::string& path, int partition) {
+    std::string what;
+    const std::vector<CVolume*> partitions = volume.Children();
+    if (!partitions.empty())
+        what = Format("a partition table with %zu partition(s), none of them FAT, exFAT or NTFS", partitions.size());
+    else
+        what = volume.ForeignContent();
+    const std::string where = partition ? Format("%s partition %d", path.c_str(), partition) : path;
+    std::fprintf(stderr, "vornex-cli: %s: no FAT, exFAT or NTFS file system was found (found: %s)\n", where.c_str(),
+                 what.c_str());
+    std::fprintf(stderr, "vornex-cli: --scan-only looks for lost files by their content\n");
+}
+
 // Runs one analysis with a progress line; false when interrupted.
 bool RunAnalysis(CVolume& volume, ProgressLine& progress) {
     CAnalysisController& controller = AnalysisController();

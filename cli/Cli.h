@@ -121,6 +121,9 @@ bool ParseOffset(const std::string& text, uint64_t& offset);
 // The volume at byte `offset` of `source` (in the drive list), read like a
 // Found volume: a partition already listed there, or a new Found volume.
 CVolume* VolumeAtOffset(CVolume& source, uint64_t offset);
+// For a target that holds no file system the program reads: names what it
+// holds and points at --scan-only, on stderr.
+void ReportNoFileSystem(CVolume& volume, const std::string& path, int partition);
 // Runs one analysis with a progress line; false when interrupted.
 bool RunAnalysis(CVolume& volume, ProgressLine& progress);
 // Set by HandleInterrupt, the SIGINT handler analyze and recover install.

@@ -109,10 +109,15 @@ int CmdAnalyze(const Args& args) {
     ProgressLine progress;
     Printer printer;
     printer.json = HasFlag(args, "--json");
-    bool complete = true, unreadable = false;
+    bool complete = true, unreadable = false, noFileSystem = false;
     for (const AnalysisTarget& t : targets) {
         if (allPartitions)
             std::fprintf(stderr, "Analysing partition %d: %s\n", t.partition, TargetText(*t.volume).c_str());
+        if (t.volume->typeCode == 0 && !scanOnly) {
+            ReportNoFileSystem(*t.volume, sources[0], t.partition);
+            noFileSystem = true;
+            if (fsOnly) continue;
+        }
         complete = RunAnalysis(*t.volume, progress) && complete;
         if (t.volume->unreadableSectors) {
             std::fprintf(stderr, "vornex-cli: %s: %llu unreadable sector(s) were scanned as zeros\n",
@@ -127,7 +132,7 @@ int CmdAnalyze(const Args& args) {
     }
     std::signal(SIGINT, previous);
     std::fflush(stdout);
-    return complete && !unreadable ? kExitOk : kExitIncomplete;
+    return complete && !unreadable && !noFileSystem ? kExitOk : kExitIncomplete;
 }
 
 }  // namespace vx::cli

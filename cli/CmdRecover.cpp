@@ -248,6 +248,11 @@ int CmdRecover(const Args& args) {
         if (Interrupted()) break;
         if (allPartitions)
             std::fprintf(stderr, "Partition %d: %s\n", t.partition, TargetText(*t.volume).c_str());
+        if (t.volume->typeCode == 0 && !options.scanOnly) {
+            ReportNoFileSystem(*t.volume, sources[0], t.partition);
+            complete = false;
+            if (!AnalysisController().sectorPhase) continue;
+        }
         if (!RunAnalysis(*t.volume, progress)) {
             complete = false;
             break;

@@ -1,5 +1,7 @@
 // Boot sectors and partition tables: what a volume holds.
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "common/Bytes.h"
 #include "common/Text.h"
@@ -67,6 +69,24 @@ uint32_t CVolume::DetectFileSystem(const uint8_t* buffer) {
     if (HasText(b, boot::kFat16SystemId, "FAT16   ")) code = 4;
     if (HasText(b, boot::kFat16SystemId, "FAT12   ")) code = 1;
     return code;
+}
+
+std::string CVolume::ForeignContent() {
+    std::vector<uint8_t> head(boot::kForeignProbeBytes + kSectorSize - boot::kForeignProbeBytes % kSectorSize, 0);
+    const uint32_t got = totalBytes == 0 ? 0 : ReadSectors(head.data(), 0, head.size() / kSectorSize);
+    if (got == 0) return totalBytes == 0 ? "an empty source" : "an unreadable start";
+    ByteSpan b(head.data(), got);
+    auto has = [&](size_t offset, const char* text, size_t length) {
+        return InRange(b, offset, length) && std::memcmp(b.data() + offset, text, length) == 0;
+    };
+    if (le16(b, boot::kExtMagic) == boot::kExtMagicValue) return "ext2/ext3/ext4";
+    if (has(boot::kXfsMagic, "XFSB", 4)) return "XFS";
+    if (has(boot::kBtrfsMagic, "_BHRfS_M", 8)) return "Btrfs";
+    if (has(boot::kLuksMagic, "LUKS\xBA\xBE", 6)) return "LUKS encryption";
+    if (has(boot::kIso9660Id, "CD001", 5)) return "ISO 9660";
+    if (has(boot::kHfsPlusMagic, "H+", 2) || has(boot::kHfsPlusMagic, "HX", 2)) return "HFS+";
+    if (std::all_of(b.begin(), b.end(), [](uint8_t v) { return v == 0; })) return "zeros only";
+    return "an unknown file system";
 }
 
 void CVolume::SetFileSystemName(uint32_t code) {

@@ -42,6 +42,16 @@ inline constexpr size_t kNtfsSerialHigh = 0x4C;  // 32-bit
 inline constexpr size_t kLabelLength = 11;
 inline constexpr size_t kSystemIdLength = 8;
 
+// Signatures of file systems the program does not read, to name them.
+inline constexpr size_t kExtMagic = 0x438;       // 16-bit 0xEF53 in the superblock at 1024
+inline constexpr uint16_t kExtMagicValue = 0xEF53;
+inline constexpr size_t kXfsMagic = 0;           // "XFSB"
+inline constexpr size_t kBtrfsMagic = 0x10040;   // "_BHRfS_M"
+inline constexpr size_t kLuksMagic = 0;          // "LUKS" 0xBA 0xBE
+inline constexpr size_t kIso9660Id = 0x8001;     // "CD001"
+inline constexpr size_t kHfsPlusMagic = 0x400;   // "H+" or "HX"
+inline constexpr size_t kForeignProbeBytes = 0x10048;  // reaches every signature above
+
 // MBR and extended boot record.
 inline constexpr size_t kPartitionEntries = 0x1BE;
 inline constexpr size_t kPartitionEntrySize = 16;

@@ -90,7 +90,7 @@ CVolume* CLocalComputer::FindVolume(int32_t id) const {
 }
 
 CVolume* CLocalComputer::AddFoundVolume(const FoundObject& found, const PartitionEntry* entry) {
-    std::lock_guard<std::mutex> lock(foundMutex_);
+    std::lock_guard<std::recursive_mutex> lock(foundMutex_);
     CVolume* reporter = FindVolume(found.parent);
     if (!reporter) return nullptr;
     FoundObject report = found;
@@ -147,6 +147,16 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& found, const Partitio
     volume->SetId(NextId());
     reporter->AddChild(volume.get());
     volume->ParseBootSector();
+    // Type 0x07 is shared by NTFS, exFAT and others: the boot sector tells.
+    if (volume->typeCode == 7 && !volume->exfat &&
+        CVolume::DetectFileSystem(volume->bootBuffer.data()) != 7) {
+        volume->typeCode = 0;
+        volume->SetFileSystemName(0);
+    }
+    if (volume->typeCode == 7 && volume->exfat)
+        EventLog().LogText(Format("Found exFAT volume at: %llu", (unsigned long long)report.start));
+    else if (const char* line = FamilyOf(int(volume->typeCode)).line; line && family.line)
+        EventLog().LogText(Format(line, (unsigned long long)report.start));
     // A volume no table describes is as long as its boot sector says (the
     // search finds volumes inside volumes; the rest of the source is not theirs).
     if ((!entry || !entry->sectors) && volume->totalSectors != 0)

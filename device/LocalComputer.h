@@ -59,7 +59,9 @@ public:
 
 private:
     std::atomic<int32_t> idCounter_{-30};
-    std::mutex foundMutex_;  // scan workers report volumes concurrently
+    // Scan workers report volumes concurrently; a new volume's own partition
+    // table reports again from inside.
+    std::recursive_mutex foundMutex_;
     CVolume computerNode_;
     CVolume recycleBinNode_;
     // Declared last: destroyed first, while the nodes still exist.

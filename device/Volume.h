@@ -110,6 +110,10 @@ public:
     // A sector that names exFAT, carries the boot signature and sane shifts.
     static bool IsExFatBootSector(const uint8_t* buffer);
     void SetFileSystemName(uint32_t code);
+    // What a volume holds that the program does not read: "an empty source",
+    // "ext2/ext3/ext4", "XFS", "Btrfs", "LUKS encryption", "ISO 9660", "HFS+",
+    // "zeros only" or "an unknown file system".
+    std::string ForeignContent();
     // Walks the partition table at sector `base` of this volume and reports
     // every partition not already listed as a child.
     void ScanPartitionTable(uint64_t base);

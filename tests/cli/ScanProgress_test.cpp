@@ -13,8 +13,8 @@ TEST(ScanProgress, SpeedOnlyOnceMeasurable) {
         double seconds;
         std::string text;
     } cases[] = {
-        {3, 0.000001, "Scanning img   0.7%"},   // the first tick: no absurd speed
-        {3, 1.0, "Scanning img   0.7%"},
+        {3, 0.000001, "Scanning img   0.8%"},   // the first tick: no absurd speed
+        {3, 1.0, "Scanning img   0.8%"},
         {0, 5.0, "Scanning img   0.0%"},
         {200, 4.0, "Scanning img  50.0%  26.2 MB/s  0:04 left"},
     };
