@@ -25,7 +25,9 @@ configure: deps
 build: configure
 	@ninja -C $(BUILD) -j $(JOBS)
 
-run: build
+# The demo needs the command-line tool alone, not the tests and benchmarks.
+run: configure
+	@ninja -C $(BUILD) -j $(JOBS) vornex-cli
 	@bash scripts/demo $(BUILD)
 
 install: build

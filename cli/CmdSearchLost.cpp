@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "cli/Cli.h"
-#include "common/ScanRate.h"
 #include "common/Strings.h"
 #include "common/Text.h"
 #include "device/LocalComputer.h"
@@ -15,12 +14,6 @@
 #include "fs/AnalysisState.h"
 
 namespace vx::cli {
-
-std::string ScanProgressText(const char* what, uint64_t done, uint64_t total, uint64_t bytesPerUnit, double seconds) {
-    if (total == 0) return what;
-    const ScanRate rate = ComputeScanRate(done, total, bytesPerUnit, seconds);
-    return Format("%s %5.1f%%", what, 100.0 * rate.fraction) + ScanRateText(rate);
-}
 
 void WaitForScan(CVolume& volume, const char* what) {
     ProgressLine progress;

@@ -9,7 +9,7 @@ ScanRate ComputeScanRate(uint64_t done, uint64_t total, uint64_t bytesPerUnit, d
     if (total == 0) return rate;
     if (done > total) done = total;
     rate.fraction = double(done) / double(total);
-    if (seconds > 0 && done > 0) {
+    if (seconds >= kMeasuringSeconds && done > 0) {
         rate.bytesPerSecond = double(done) * double(bytesPerUnit) / seconds;
         rate.secondsLeft = double(total - done) * double(bytesPerUnit) / rate.bytesPerSecond;
     }

@@ -12,6 +12,10 @@ struct ScanRate {
     double secondsLeft = -1;    // -1 while unknown
 };
 
+// The first moments of a scan measure its start-up, not its pace: the speed
+// and the time left stay unknown until this much time has passed.
+inline constexpr double kMeasuringSeconds = 2.0;
+
 // `done` and `total` units of `bytesPerUnit` bytes, `seconds` since the scan began.
 ScanRate ComputeScanRate(uint64_t done, uint64_t total, uint64_t bytesPerUnit, double seconds);
 // "0:12", "1:02:03".

@@ -41,7 +41,7 @@ std::vector<SectorRun> ObjectSectorRuns(CVolume& volume, const FoundObject& obje
         switch (volume.typeCode) {
             case 1: case 4: case 6: case 11: case 17: case 7:
                 if (volume.analyser) return volume.analyser->SectorRuns(object);
-                return {};
+                return object.IsFoundByContent() ? ContiguousRuns(volume, object) : std::vector<SectorRun>{};
             default:
                 return ContiguousRuns(volume, object);
         }
