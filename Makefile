@@ -1,4 +1,7 @@
-# make run   installs what is missing, builds, and runs the demo on the sample image
+# make run   installs what is missing, builds, and opens the desktop program on the
+#            sample image when a display is present (the command-line demo otherwise)
+# make install  installs both programs, the help pages, the desktop entry and the
+#            icon below PREFIX (default /usr/local)
 # make test  installs what is missing, builds, and runs every test (and the
 #            fuzzing smoke run when clang is installed)
 # make fuzz  builds the libFuzzer harnesses and their seeds in $(FUZZ_BUILD);
@@ -7,8 +10,9 @@ BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNEX_WERROR=ON
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test test-asan test-tsan bench clean fuzz fuzz-smoke
+.PHONY: all deps configure build run install test test-asan test-tsan bench clean fuzz fuzz-smoke
 
 all: build
 
@@ -21,8 +25,13 @@ configure: deps
 build: configure
 	@ninja -C $(BUILD) -j $(JOBS)
 
-run: build
+# The demo needs the command-line tool alone, not the tests and benchmarks.
+run: configure
+	@ninja -C $(BUILD) -j $(JOBS) vornex-cli
 	@bash scripts/demo $(BUILD)
+
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 900

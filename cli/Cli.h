@@ -95,7 +95,8 @@ struct NtfsInfo {
 bool DescribeNtfs(CVolume& volume, NtfsInfo& out);
 std::string NtfsInfoText(const NtfsInfo& info);
 std::string NtfsInfoJson(const NtfsInfo& info);
-// The progress of a sector scan: "Scanning  42.0%  512.3 MB/s  0:12 left".
+// The progress of a sector scan: "Scanning  42.0%  512.3 MB/s  0:12 left";
+// the speed and time left only once kMeasuringSeconds have passed.
 std::string ScanProgressText(const char* what, uint64_t done, uint64_t total, uint64_t bytesPerUnit, double seconds);
 // Shows the progress of the volume's sector-analysis thread until it ends.
 void WaitForScan(CVolume& volume, const char* what);
@@ -115,6 +116,11 @@ struct AnalysisTarget {
 // it printed. The volumes stay in the computer's drive list.
 int ChooseTargets(const std::string& path, const Args& args, std::vector<AnalysisTarget>& targets,
                   bool& allPartitions);
+// --offset BYTES: a decimal byte offset.
+bool ParseOffset(const std::string& text, uint64_t& offset);
+// The volume at byte `offset` of `source` (in the drive list), read like a
+// Found volume: a partition already listed there, or a new Found volume.
+CVolume* VolumeAtOffset(CVolume& source, uint64_t offset);
 // Runs one analysis with a progress line; false when interrupted.
 bool RunAnalysis(CVolume& volume, ProgressLine& progress);
 // Set by HandleInterrupt, the SIGINT handler analyze and recover install.

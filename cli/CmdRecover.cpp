@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "common/ScanRate.h"
 #include "common/Strings.h"
 #include "device/Volume.h"
 #include "fs/Analysis.h"
@@ -171,8 +172,10 @@ RecoveryTotals RunRecovery(CVolume& volume, std::vector<FoundObject*> list, Prog
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         const uint64_t bytes = job.BytesWritten();
-        progress.Update(Format("Recovering: %d of %zu files, %s, %.1f MB/s", std::min<int>(job.CurrentIndex(), int(count)),
-                               count, Megabytes(bytes).c_str(), seconds > 0 ? double(bytes) / 1e6 / seconds : 0.0));
+        std::string line = Format("Recovering: %d of %zu files, %s", std::min<int>(job.CurrentIndex(), int(count)),
+                                  count, Megabytes(bytes).c_str());
+        if (seconds >= kMeasuringSeconds) line += Format(", %.1f MB/s", double(bytes) / 1e6 / seconds);
+        progress.Update(line);
     }
     job.Wait();
     progress.Finish();

@@ -19,8 +19,10 @@ struct Command {
 };
 
 const std::vector<Command> kCommands = {
-    {"info", vx::cli::CmdInfo, "info SOURCE [--json]          describe an image file or a block device",
-     {{"--json", false}}},
+    {"info", vx::cli::CmdInfo,
+     "info SOURCE [--json] [--offset BYTES] [--verify]  describe an image file, an image container or a block\n"
+     "                                device; --verify checks the acquisition hash a container stores",
+     {{"--json", false}, {"--offset", true}, {"--verify", false}}},
     {"drives", vx::cli::CmdDrives, "drives [--json]               list the disks and partitions of this machine",
      {{"--json", false}}},
     {"image", vx::cli::CmdImage, "image SOURCE --to FILE [--overwrite]  copy a source sector by sector into an image file",
@@ -28,16 +30,19 @@ const std::vector<Command> kCommands = {
     {"types", vx::cli::CmdTypes, "types [--json]                list the file formats of the database",
      {{"--json", false}}},
     {"analyze", vx::cli::CmdAnalyze,
-     "analyze SOURCE [--fs-only | --scan-only] [--json] [--partition N | --all-partitions]\n"
+     "analyze SOURCE [--fs-only | --scan-only] [--json]\n"
+     "          [--partition N | --all-partitions | --offset BYTES | --lost-partitions]\n"
      "                                analyse a volume or a disk's partitions and list what was found",
      {{"--fs-only", false}, {"--scan-only", false}, {"--json", false}, {"--partition", true},
-      {"--all-partitions", false}}},
+      {"--all-partitions", false}, {"--offset", true}, {"--lost-partitions", false}}},
     {"recover", vx::cli::CmdRecover,
-     "recover SOURCE --to DIR [--partition N | --all-partitions] [--fs-only | --scan-only]\n"
+     "recover SOURCE --to DIR [--partition N | --all-partitions | --offset BYTES | --lost-partitions]\n"
+     "          [--fs-only | --scan-only]\n"
      "          [--deleted-only] [--live-only] [--lost] [--match GLOB] [--id ID ...] [--flat] [--overwrite]\n"
      "          [--size-rule typical|next-any|next-same|BYTES]\n"
      "                                recover the files found below DIR",
-     {{"--to", true}, {"--partition", true}, {"--all-partitions", false}, {"--fs-only", false},
+     {{"--to", true}, {"--partition", true}, {"--all-partitions", false}, {"--offset", true},
+      {"--lost-partitions", false}, {"--fs-only", false},
       {"--scan-only", false}, {"--deleted-only", false}, {"--live-only", false}, {"--lost", false},
       {"--match", true}, {"--id", true}, {"--flat", false}, {"--overwrite", false}, {"--size-rule", true}}},
     {"addsig", vx::cli::CmdAddsig, "addsig FILE                   add a signature file to the database", {}},

@@ -30,6 +30,48 @@ inline constexpr int BeginningFsAnalysis = 57212;
 inline constexpr int NoFileSystem = 57214;
 inline constexpr int AnalyzingSectors = 57311;
 inline constexpr int BeginningSectorAnalysis = 57313;
+
+// The desktop program. A command's prompt ("status tip\ntooltip") is the
+// entry of its command id; its menu text and its toolbar text sit at the
+// command id plus these bases.
+inline constexpr int MenuTextBase = 0x10000;
+inline constexpr int ToolbarTextBase = 0x20000;
+inline constexpr int AppName = 128;                // "Vornex"
+inline constexpr int Ready = 57345;
+inline constexpr int AppTitle = 0x30001;           // "Vornex for FAT"
+inline constexpr int MenuFile = 0x30002;
+inline constexpr int MenuDisk = 0x30003;
+inline constexpr int MenuView = 0x30004;
+inline constexpr int MenuOptions = 0x30005;
+inline constexpr int MenuHelp = 0x30006;
+inline constexpr int Confirmation = 0x30007;
+inline constexpr int ConfirmExit = 0x30008;
+inline constexpr int LegendCaption = 0x30009;
+inline constexpr int DataViewerCaption = 0x3000A;
+inline constexpr int DataViewerLater = 0x3000B;
+inline constexpr int SignatureWizardLater = 0x3000C;
+inline constexpr int NoDriveAccess = 0x3000D;
+inline constexpr int NoDriveAccessLog = 0x3000E;
+inline constexpr int AboutVersion = 0x3000F;       // "Version %s.%s Build %s"
+inline constexpr int AboutText = 0x30010;
+inline constexpr int HelpTitle = 0x30011;
+inline constexpr int HelpContents = 0x30012;
+inline constexpr int HelpSearchLabel = 0x30013;
+inline constexpr int HelpNoMatch = 0x30014;        // "No page mentions \"%s\"."
+inline constexpr int HelpMatches = 0x30015;        // "Pages that mention \"%s\":"
+inline constexpr int HelpMissing = 0x30016;
+inline constexpr int DeviceArrived = 0x30017;      // "Device arrived: %s"
+inline constexpr int DeviceRemoved = 0x30018;      // "Device removed: %s"
+inline constexpr int ProgramRunning = 0x30019;     // "Program running."
+inline constexpr int ImageNotLoaded = 0x3001A;     // "Could not open the drive image %s"
+inline constexpr int Error = 0x3001B;
+inline constexpr int Information = 0x3001C;
+inline constexpr int Back = 0x3001D;
+inline constexpr int Forward = 0x3001E;
+inline constexpr int Home = 0x3001F;
+inline constexpr int Search = 0x30020;
+inline constexpr int OpenLogTooltip = 0x30021;
+inline constexpr int AnalyzingPercent = 0x30022;   // "%1%" with the rate after it
 // Data viewer and hex view.
 inline constexpr int LargeCopyQuestion = 132;
 inline constexpr int LargeCopyCaption = 133;

@@ -15,6 +15,7 @@ inline constexpr size_t kReservedSectors = 0x0E; // 16-bit
 inline constexpr size_t kNumberOfFats = 0x10;
 inline constexpr size_t kRootEntries = 0x11;     // 16-bit
 inline constexpr size_t kSmallSectors = 0x13;    // 16-bit
+inline constexpr size_t kMediaDescriptor = 0x15;
 inline constexpr size_t kSectorsPerFat16 = 0x16; // 16-bit
 inline constexpr size_t kLargeSectors = 0x20;    // 32-bit
 
@@ -26,6 +27,7 @@ inline constexpr size_t kFat16SystemId = 0x36;   // 8 bytes
 // FAT32 extended block.
 inline constexpr size_t kSectorsPerFat32 = 0x24; // 32-bit
 inline constexpr size_t kRootCluster = 0x2C;     // 32-bit
+inline constexpr size_t kFat32BackupSector = 0x32; // 16-bit, in the reserved area
 inline constexpr size_t kFat32Serial = 0x43;     // 32-bit
 inline constexpr size_t kFat32Label = 0x47;      // 11 bytes
 inline constexpr size_t kFat32SystemId = 0x52;   // 8 bytes
@@ -33,6 +35,7 @@ inline constexpr size_t kFat32SystemId = 0x52;   // 8 bytes
 // NTFS.
 inline constexpr size_t kNtfsSystemId = 3;       // 8 bytes
 inline constexpr size_t kNtfsTotalSectors = 0x28; // 64-bit, the backup boot sector follows them
+inline constexpr size_t kNtfsMftCluster = 0x30;  // 64-bit
 inline constexpr size_t kNtfsSerialLow = 0x48;   // 32-bit
 inline constexpr size_t kNtfsSerialHigh = 0x4C;  // 32-bit
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "device/Volume.h"
@@ -63,11 +64,17 @@ public:
 
 private:
     std::atomic<int32_t> idCounter_{-30};
+    std::mutex foundMutex_;  // scan workers report volumes concurrently
     CVolume computerNode_;
     CVolume recycleBinNode_;
     // Declared last: destroyed first, while the nodes still exist.
     CVolumesList volumes_;
 };
+
+// Where the volume whose boot sector was found at byte `position` of
+// `volume` starts: `position` itself, or for a backup boot sector (FAT32 in
+// its reserved area, NTFS after its last sector) the volume's first byte.
+uint64_t VolumeStartOf(CVolume& volume, uint64_t position);
 
 // The computer object of the process.
 CLocalComputer& Computer();

@@ -226,7 +226,7 @@ uint32_t CVolume::ReadObjectData(const FoundObject& object, void* buffer, uint64
 }
 
 uint32_t CVolume::ReadBootSector() {
-    uint32_t got = ReadSectors(bootBuffer.data(), 0, 2);
+    uint32_t got = ReadSectors(bootBuffer.data(), bootSectorPosition / kSectorSize, 2);
     if (got == 0) EventLog().LogError("Can't read boot sector on [%s]", DisplayName().c_str());
     return got;
 }

@@ -170,6 +170,9 @@ public:
     uint64_t totalSectors = 0;
     uint64_t totalClusters = 0;
     uint64_t startOffset = 0;
+    // Where ReadBootSector reads, in bytes from the volume's start: 0, or the
+    // backup boot sector of a volume whose own boot sector is damaged.
+    uint64_t bootSectorPosition = 0;
     uint32_t fileSystemFlags = 0;
     DiskGeometry geometry{};
     DriveLayout layout{};

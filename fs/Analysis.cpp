@@ -84,6 +84,16 @@ FoundObject* OnScanFound(CVolume& volume, const FoundObject& record) {
             case 7: case 1: case 4: case 11: {
                 FoundObject report = record;
                 report.parent = volume.Id();
+                if (record.type == 7) {
+                    // An exFAT backup boot sector stands for the volume 12
+                    // sectors before it: reported once, at its real start.
+                    auto read512 = [&volume](uint64_t at, uint8_t* out) {
+                        return volume.ReadSectors(out, at / kSectorSize, 1) >= kSectorSize;
+                    };
+                    const uint64_t start = CFileSystem_exFAT::VolumeStartOfBootSector(read512, record.start);
+                    if (start == kSizeUnknown) return nullptr;
+                    report.start = start;
+                }
                 Computer().AddFoundVolume(report);
                 return nullptr;
             }
@@ -109,6 +119,8 @@ void AnalyseFileSystem(CVolume& volume) {
     volume.fsFoldersFound = 0;
     volume.fsFilesFound = 0;
     const int64_t t0 = TickMs();
+    // A phase without a total of its own (FAT) must not show the last one's.
+    state.total = 0;
     state.progress = 0;
     state.phase = 1;
     state.computer = &Computer();

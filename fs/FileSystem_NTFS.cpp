@@ -75,14 +75,18 @@ int CFileSystem_NTFS::ReadLayout() {
     bytesPerCluster_ = uint32_t(spc * bytesPerSector_);
     totalClusters_ = le64(boot, ntfs::boot::TotalSectors) / spc;
     if (totalClusters_ == 0) totalClusters_ = volume_->totalBytes / bytesPerCluster_;
-    // A volume larger than its source is damaged or cut off: what exists is
-    // read, and nothing sized by the claim is allocated.
+    // Every cluster's byte position must be a number.
+    totalClusters_ = std::min<uint64_t>(totalClusters_, uint64_t(INT64_MAX) / bytesPerCluster_);
+    // A volume larger than its source is damaged or cut off: runs within the
+    // stated size stay valid and read what exists, but nothing is allocated
+    // by the stated size.
+    presentClusters_ = totalClusters_;
     if (const uint64_t source = SourceBytes()) {
         const uint64_t present = (source + bytesPerCluster_ - 1) / bytesPerCluster_;
         if (totalClusters_ > present) {
             EventLog().LogError("NTFS volume is larger than its source: %llu clusters stated, %llu present; reading what exists",
                                 (unsigned long long)totalClusters_, (unsigned long long)present);
-            totalClusters_ = present;
+            presentClusters_ = present;
         }
     }
     mftCluster_ = le64(boot, ntfs::boot::MftCluster);
@@ -128,8 +132,7 @@ int CFileSystem_NTFS::LoadMft() {
         count = std::min(count, clusters / std::max<uint64_t>(1, recordSize_ / bytesPerCluster_) *
                                     std::max<uint64_t>(1, bytesPerCluster_ / recordSize_));
     }
-    if (totalClusters_ && totalClusters_ <= UINT64_MAX / bytesPerCluster_)
-        count = std::min(count, totalClusters_ * bytesPerCluster_ / recordSize_);
+    if (presentClusters_) count = std::min(count, presentClusters_ * bytesPerCluster_ / recordSize_);
     recordCount_ = std::min<uint64_t>(count, uint64_t(INT32_MAX) + 1);
     return 1;
 }
@@ -142,7 +145,7 @@ int CFileSystem_NTFS::LoadClusterBitmap() {
     if (bitmap.HasAttributeList()) bitmap.LoadAttributeList();
     // One bit per cluster, kept in 8-byte words: a larger size is damage.
     // Without a known cluster count there is no bound to trust: no bitmap.
-    uint64_t bytes = totalClusters_ ? std::min<uint64_t>(bitmap.DataSize(), (totalClusters_ + 63) / 64 * 8) : 0;
+    uint64_t bytes = presentClusters_ ? std::min<uint64_t>(bitmap.DataSize(), (presentClusters_ + 63) / 64 * 8) : 0;
     bytes = std::min<uint64_t>(bytes, UINT32_MAX);
     volume_->clusterBitmap.SetSize(bytes * 8, false);
     if (bytes) bitmap.ReadData(0, int64_t(bytes), volume_->clusterBitmap.Data());
@@ -192,16 +195,33 @@ bool CFileSystem_NTFS::ProcessRecord(int64_t n, ByteSpan image) {
     const uint16_t flags = scratch_->HeaderFlags();
     if (!(flags & ntfs::record::FlagInUse)) t.flags |= object_flag::Deleted;
     if (flags & ntfs::record::FlagDirectory) t.flags |= object_flag::Folder;
-    // A file whose names or data attribute moved into extension records.
-    if (scratch_->HasAttributeList() && (!scratch_->HasFileName() || (!t.IsFolder() && !scratch_->HasData())))
-        scratch_->LoadAttributeList();
+    // Names, data extents and times that moved into extension records.
+    if (scratch_->HasAttributeList()) scratch_->LoadAttributeList();
     if (!scratch_->FillObject(t, templateName_)) return false;
     if (!scratch_->Runs().empty()) t.cluster = uint64_t(std::max<int64_t>(scratch_->Runs().front().cluster, 0));
     t.start = t.cluster * bytesPerCluster_;
     t.name = templateName_.c_str();
-    if (t.id == ntfs::kRootRecord || t.parent == 0) return false;
-    Report(t);
-    return true;
+    if (t.id == ntfs::kRootRecord) return false;
+    // A file with several names (hard links) is listed once per name, each
+    // in its own folder; every one reads the record's data. A folder has
+    // one name.
+    std::vector<CMftRecord::Link> links;
+    if (!t.IsFolder()) links = scratch_->Links();
+    if (links.size() <= 1) {
+        if (t.parent == 0) return false;
+        Report(t);
+        return true;
+    }
+    bool reported = false;
+    for (const CMftRecord::Link& link : links) {
+        if (link.parent == 0) continue;
+        t.parent = link.parent;
+        t.name = link.name.c_str();
+        Report(t);
+        reported = true;
+    }
+    t.name = templateName_.c_str();
+    return reported;
 }
 
 int CFileSystem_NTFS::ReportRecordImage(ByteSpan image) {

@@ -11,6 +11,7 @@
 #include "fs/AnalysisState.h"
 #include "fs/ExFatLayout.h"
 #include "fs/FatTime.h"
+#include "fs/ObjectRuns.h"
 #include "settings/EventLog.h"
 
 namespace vx {
@@ -103,6 +104,31 @@ uint64_t CFileSystem_exFAT::FindUsableBootRegion(const std::function<bool(uint64
     // Neither region sums up: a main boot sector that still looks right is
     // better than nothing.
     return mainSector ? 0 : ~0ull;
+}
+
+uint64_t CFileSystem_exFAT::VolumeStartOfBootSector(const std::function<bool(uint64_t, uint8_t*)>& read512,
+                                                   uint64_t at) {
+    uint8_t sector[kSectorSize];
+    if (!read512(at, sector) || !IsBootSector(ByteSpan(sector, kSectorSize))) return at;
+    const uint32_t shift = sector[exfat::kBytesPerSectorShift];
+    const uint64_t bytesPerSector = 1ull << shift;
+    const uint64_t region = bytesPerSector * exfat::kBootRegionSectors;
+    if (at < region) return at;
+    uint8_t before[kSectorSize];
+    if (read512(at - region, before) && IsBootSector(ByteSpan(before, kSectorSize)) &&
+        before[exfat::kBytesPerSectorShift] == shift)
+        return kSizeUnknown;
+    // The main region's checksum sector lies just before a backup boot
+    // sector; it carries the checksum of the region that follows it, which
+    // is the same as the main one's.
+    std::vector<uint8_t> own(size_t(bytesPerSector) * exfat::kChecksumSector);
+    for (size_t done = 0; done < own.size(); done += kSectorSize)
+        if (!read512(at + done, own.data() + done)) return at;
+    const uint32_t sum = BootChecksum(ByteSpan(own), uint32_t(bytesPerSector));
+    if (!read512(at - bytesPerSector, before)) return at;
+    for (size_t i = 0; i < kSectorSize; i += 4)
+        if (le32(ByteSpan(before, kSectorSize), i) != sum) return at;
+    return at - region;
 }
 
 int CFileSystem_exFAT::SetupParameters() {
@@ -343,6 +369,18 @@ uint32_t CFileSystem_exFAT::FileRead(const FoundObject& object, void* buffer, ui
         EventLog().LogError("CFileSystem_exFAT.FileRead.Except read at: %lld", (long long)offset);
         return 0;
     }
+}
+
+std::vector<SectorRun> CFileSystem_exFAT::SectorRuns(const FoundObject& object) {
+    if (object.IsFoundByContent()) return ContiguousRuns(*volume_, object);
+    std::vector<SectorRun> runs;
+    if (fat_.empty() || !object.SizeKnown() || object.size == 0) return runs;
+    std::vector<Run> map;
+    MapData(uint32_t(object.cluster), object.size, object.attributes & kAttrContiguous, object.IsDeleted(), map);
+    const uint64_t perCluster = bytesPerCluster_ / kSectorSize;
+    for (const Run& run : map) AppendRun(runs, ClusterPosition(run.first) / kSectorSize, run.count * perCluster);
+    TrimRuns(runs, (object.size + kSectorSize - 1) / kSectorSize);
+    return runs;
 }
 
 }  // namespace vx

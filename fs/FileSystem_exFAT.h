@@ -29,6 +29,7 @@ public:
 
     int ParseVolume() override;
     uint32_t FileRead(const FoundObject& object, void* buffer, uint64_t offset, uint32_t size) override;
+    std::vector<SectorRun> SectorRuns(const FoundObject& object) override;
 
     // A sector that names exFAT, carries the boot signature and has the zero
     // area where a FAT parameter block would be.
@@ -47,6 +48,13 @@ public:
     // or the byte offset of a valid backup; ~0 when neither is usable.
     static uint64_t FindUsableBootRegion(const std::function<bool(uint64_t, uint8_t*)>& read512,
                                          bool* mainDamaged = nullptr);
+
+    // The start of the volume whose boot sector lies at byte `at` (read512
+    // reads the 512 bytes at a byte position of the searched source): `at`
+    // itself for a main boot sector or anything not exFAT, the region 12
+    // sectors before for a backup whose main one is damaged, and kSizeUnknown
+    // for a backup whose main one is intact (that one is reported itself).
+    static uint64_t VolumeStartOfBootSector(const std::function<bool(uint64_t, uint8_t*)>& read512, uint64_t at);
 
     int SetupParameters();
     int LoadFat();

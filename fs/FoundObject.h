@@ -13,6 +13,7 @@ inline constexpr uint16_t Deleted = 0x0001;
 inline constexpr uint16_t Folder = 0x0002;
 inline constexpr uint16_t ContainsDeleted = 0x0010;
 inline constexpr uint16_t RecoveryMark = 0x0020;   // used by the recovery flow
+inline constexpr uint16_t SizeFromStructure = 0x0040;  // the file's own structure gave its size
 inline constexpr uint16_t NameAssigned = 0x0080;
 inline constexpr uint16_t ExplorerMark = 0x0100;   // used by the explorer
 inline constexpr uint16_t FoundByContent = 0x1000;
@@ -51,6 +52,8 @@ struct FoundObject {
     uint16_t flags = 0;
     int16_t type = 0;          // file-type id; a volume node: the partition type byte
     uint16_t attributes = 0;   // FAT attribute byte
+    uint32_t width = 0;        // pixels of an image found by content, 0 when not known
+    uint32_t height = 0;
 
     FoundObject() : name(nullptr) {}
 

@@ -118,6 +118,10 @@ public:
     void Visit(const std::function<void(const FoundObject&)>& visit) const;
     std::vector<FoundObject*> Snapshot() const;
     size_t Count() const;
+    // Holds the read lock while a reader walks many records through their
+    // pointers (a view sorting or drawing rows); no other call of the list
+    // may be made while it is held.
+    std::shared_lock<std::shared_mutex> ReadLock() const { return std::shared_lock(mutex_); }
 
     // A copy of `name` that lives until Clear.
     const char* OwnName(std::string_view name);

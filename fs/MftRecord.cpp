@@ -440,6 +440,34 @@ uint32_t CMftRecord::ReadCompressed(uint64_t offset, uint64_t count, uint8_t* ou
     return uint32_t(done);
 }
 
+std::vector<CMftRecord::Link> CMftRecord::Links() const {
+    std::vector<ByteSpan> values;
+    for (auto a = FindAttribute(ntfs::type::FileName); a; a = NextAttribute(*a, ntfs::type::FileName))
+        values.push_back(ResidentValue(*a));
+    for (const auto& value : extraNames_) values.emplace_back(value);
+    std::vector<Link> links, dos;
+    for (ByteSpan v : values) {
+        if (v.size() < ntfs::filename::Name) continue;
+        const uint32_t length = le8(v, ntfs::filename::NameLength);
+        if (length == 0 || !InRange(v, ntfs::filename::Name, 2 * size_t(length))) continue;
+        Link link;
+        link.parent = int32_t(uint32_t(le64(v, ntfs::filename::Parent)));
+        link.name = Utf16LeToUtf8(v.subspan(ntfs::filename::Name, 2 * size_t(length)));
+        const bool isDos = le8(v, ntfs::filename::NameSpace) == ntfs::filename::SpaceDos;
+        std::vector<Link>& into = isDos ? dos : links;
+        bool seen = false;
+        for (const Link& l : into) seen = seen || (l.parent == link.parent && l.name == link.name);
+        if (!seen) into.push_back(std::move(link));
+    }
+    // A DOS name is the short alias of a long name in the same folder.
+    for (Link& d : dos) {
+        bool alias = false;
+        for (const Link& l : links) alias = alias || l.parent == d.parent;
+        if (!alias) links.push_back(std::move(d));
+    }
+    return links;
+}
+
 int CMftRecord::FillObject(FoundObject& t, std::string& name) const {
     try {
         ByteSpan times = extraTimes_;

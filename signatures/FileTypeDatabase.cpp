@@ -8,6 +8,7 @@
 #include "fs/FoundObject.h"
 #include "settings/ProgramSettings.h"
 #include "settings/Registry.h"
+#include "signatures/FormatIds.h"
 #include "signatures/FastMatcher.h"
 
 namespace vx {
@@ -85,6 +86,11 @@ int FileTypeDatabase::LoadDatabase() {
     if (TypeCount() == 0) {
         for (auto& t : BuildBuiltinTypes()) AddType(std::move(t));
         built = true;
+    } else if (!HasTodayTypes()) {
+        // A database saved before today's formats existed gets them once;
+        // after that they are stored, edited and deleted like any other.
+        for (auto& t : BuildTodayTypes()) AddType(std::move(t));
+        built = true;
     }
     {
         std::unique_lock lock(mutex_);
@@ -94,6 +100,13 @@ int FileTypeDatabase::LoadDatabase() {
     SignaturesChanged();
     if (built) SaveDatabase();
     return 1;
+}
+
+bool FileTypeDatabase::HasTodayTypes() const {
+    std::shared_lock lock(mutex_);
+    for (const auto& t : types_)
+        if (t->Id() >= format_id::TodayFirst && t->Id() <= format_id::TodayLast) return true;
+    return false;
 }
 
 void FileTypeDatabase::EnsureLoaded() {

@@ -69,6 +69,8 @@ public:
     // LoadDatabase unless it has run already.
     void EnsureLoaded();
     bool IsLoaded() const;
+    // Some format of today's set (ids 900 to 999) is in the list.
+    bool HasTodayTypes() const;
     // Writes every group ("\Groups") and every format ("\File Types"). Returns 1.
     int SaveDatabase();
     // Writes one record as one REG_BINARY value under `key` (a key path of the
@@ -149,5 +151,8 @@ std::string GroupsKey();
 
 // Builds the built-in formats, in list order.
 std::vector<std::unique_ptr<FileType>> BuildBuiltinTypes();
+// The formats of today's files alone (ids 900 to 999), also part of BuildBuiltinTypes:
+// a database saved before they existed gets them added when it loads.
+std::vector<std::unique_ptr<FileType>> BuildTodayTypes();
 
 }  // namespace vx

@@ -4,7 +4,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <system_error>
 
@@ -27,6 +29,46 @@ constexpr uint64_t kHeaderAfterStartOffset = 0x8000;
 constexpr uint32_t kAviTrailer = 2048;
 
 pid_t ThreadId() { return pid_t(::syscall(SYS_gettid)); }
+
+// What a structural size rule reads: the block being matched where it holds
+// the bytes, else the volume's own sector reads.
+class BlockAndVolumeSource final : public IByteSource {
+public:
+    BlockAndVolumeSource(CVolume& volume, const uint8_t* block, uint64_t blockStart, uint64_t blockLength)
+        : volume_(volume), block_(block), blockStart_(blockStart), blockLength_(blockLength) {}
+
+    const uint8_t* Direct(uint64_t position, size_t length) override {
+        if (position < blockStart_ || position - blockStart_ > blockLength_ ||
+            length > blockLength_ - (position - blockStart_))
+            return nullptr;
+        return block_ + (position - blockStart_);
+    }
+
+    size_t ReadAt(uint64_t position, uint8_t* out, size_t length) override {
+        // Callers ask from sector boundaries; a partial last sector goes through a bounce buffer.
+        if (position % kSectorSize != 0) return 0;
+        const uint64_t sector = position / kSectorSize;
+        const size_t whole = length / kSectorSize;
+        size_t got = 0;
+        if (whole) {
+            got = volume_.ReadSectors(out, sector, whole);
+            if (got < whole * kSectorSize) return got;
+        }
+        if (const size_t tail = length % kSectorSize) {
+            uint8_t bounce[kSectorSize];
+            const uint32_t n = volume_.ReadSectors(bounce, sector + whole, 1);
+            const size_t take = std::min<size_t>(tail, n);
+            std::memcpy(out + got, bounce, take);
+            got += take;
+        }
+        return got;
+    }
+
+private:
+    CVolume& volume_;
+    const uint8_t* block_;
+    uint64_t blockStart_, blockLength_;
+};
 }  // namespace
 
 int LowerThreadPriority() {
@@ -119,7 +161,32 @@ void CSearcher::ThreadMain() {
     }
 }
 
+bool CSearcher::ApplyStructuralSize(FoundObject& candidate) {
+    const SizeRuleEntry entry = FindSizeRule(candidate.type);
+    if (!entry.rule) return true;
+    if (candidate.start != lastStart_ || reinterpret_cast<const void*>(entry.rule) != lastRule_) {
+        const uint64_t volumeEnd = owner_.TotalSectors() * kSectorSize;
+        const uint64_t available = volumeEnd > candidate.start ? volumeEnd - candidate.start : 0;
+        BlockAndVolumeSource source(owner_.Volume(), buffer_.get(), firstSector_ * kSectorSize, blockSize_);
+        lastResult_ = ReadStructuralSize(candidate.type, source, candidate.start, available, window_);
+        lastStart_ = candidate.start;
+        lastRule_ = reinterpret_cast<const void*>(entry.rule);
+    }
+    const StructuralSize& result = lastResult_;
+    if (result.verdict == SizeVerdict::NotThisFormat) return false;
+    candidate.width = result.width;
+    candidate.height = result.height;
+    if (result.formatId) candidate.type = int16_t(result.formatId);
+    if (result.verdict == SizeVerdict::Sized) {
+        candidate.size = result.size;
+        candidate.flags |= object_flag::SizeFromStructure;
+    }
+    return true;
+}
+
 bool CSearcher::ApplySizeRule(FoundObject& candidate, const uint8_t* at) {
+    if (!ApplyStructuralSize(candidate)) return false;
+    if (candidate.Is(object_flag::SizeFromStructure)) return true;
     const ByteSpan header(at, kScanStep);
     switch (candidate.type) {
         case kCompoundFamily: {

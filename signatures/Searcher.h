@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "signatures/sizes/SizeRule.h"
+
 namespace vx {
 
 class CSectorScan;
@@ -47,6 +49,8 @@ private:
     void ThreadMain();
     // Applies the size rule of the candidate's format; false drops it.
     bool ApplySizeRule(FoundObject& candidate, const uint8_t* at);
+    // The size the candidate's own structure gives; false drops it.
+    bool ApplyStructuralSize(FoundObject& candidate);
 
     CSectorScan& owner_;
     const uint32_t index_;
@@ -57,6 +61,12 @@ private:
     uint64_t nextSector_ = 0;
     bool hasNext_ = false;
     std::vector<int32_t> matches_;
+    std::vector<uint8_t> window_;  // the structural size rules' read window
+    // The last structural result, reused by the formats that share a rule
+    // at one position (the TIFF-based rows).
+    uint64_t lastStart_ = ~uint64_t(0);
+    const void* lastRule_ = nullptr;
+    StructuralSize lastResult_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -75,6 +75,8 @@ public:
     IScanSink& Sink() const { return sink_; }
     bool Running() const { return control_.running.load(std::memory_order_relaxed) != 0; }
     uint32_t BytesPerCluster() const { return bytesPerCluster_; }
+    // The sectors the scan may read: the volume's, clipped to the device.
+    uint64_t TotalSectors() const { return totalSectors_; }
     // A worker finished its block.
     void WorkerDone();
 

@@ -153,7 +153,7 @@ void Require(bool condition, const char* what) {
     std::abort();
 }
 
-std::vector<FoundObject*> CheckCollection(CVolume& volume) {
+std::vector<FoundObject*> CheckCollection(CVolume& volume, bool sizesWithinVolume) {
     const uint64_t end = volume.totalBytes;
     std::vector<FoundObject*> files;
     for (FoundObject* r : volume.collection.Snapshot()) {
@@ -163,7 +163,7 @@ std::vector<FoundObject*> CheckCollection(CVolume& volume) {
         Require(r->start <= end, "an object starts past the volume's end");
         if (r->SizeKnown()) {
             if (r->IsFoundByContent()) Require(r->size <= end - r->start, "a found file runs past the volume's end");
-            else Require(r->size <= end, "an object's size is past the volume's end");
+            else if (sizesWithinVolume) Require(r->size <= end, "an object's size is past the volume's end");
         }
         files.push_back(r);
     }

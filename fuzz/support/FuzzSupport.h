@@ -62,8 +62,9 @@ void Require(bool condition, const char* what);
 // The file-system and scan checks over a volume's collection: every object
 // starts inside the volume and its size is not past the volume's end (files
 // found by content: start + size within the volume), every name is valid
-// UTF-8. Returns the files found.
-std::vector<FoundObject*> CheckCollection(CVolume& volume);
+// UTF-8. Returns the files found. NTFS passes false for the size: a sparse
+// file may be larger than its volume.
+std::vector<FoundObject*> CheckCollection(CVolume& volume, bool sizesWithinVolume = true);
 
 // Reads every file through the volume's recovery read (the analyser's
 // FileRead): the head and the tail of each, up to `maxFiles` files, and checks

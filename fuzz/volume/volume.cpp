@@ -1,4 +1,4 @@
-// A FAT (VX_FUZZ_FAT) or NTFS (VX_FUZZ_NTFS) volume: the boot sector, the
+// A FAT (VX_FUZZ_FAT), NTFS (VX_FUZZ_NTFS) or exFAT (VX_FUZZ_EXFAT) volume: the boot sector, the
 // file-system analysis, then the head and tail of every file found read
 // through the analyser, and on request a recovery of what was found.
 #include <cstddef>
@@ -7,17 +7,26 @@
 #include "device/Volume.h"
 #include "fs/Analysis.h"
 #include "fs/AnalysisState.h"
+#include "fs/FileSystem.h"
 #include "fuzz/support/FuzzSupport.h"
 
 using namespace vx;
 
 namespace {
 
-bool Wanted(uint32_t typeCode) {
 #if defined(VX_FUZZ_NTFS)
-    return typeCode == 7;
+constexpr bool kNtfs = true;
 #else
-    return typeCode == 1 || typeCode == 4 || typeCode == 6 || typeCode == 11 || typeCode == 17;
+constexpr bool kNtfs = false;
+#endif
+
+bool Wanted(const CVolume& volume) {
+#if defined(VX_FUZZ_NTFS)
+    return volume.typeCode == 7 && !volume.exfat;
+#elif defined(VX_FUZZ_EXFAT)
+    return volume.typeCode == 7 && volume.exfat;
+#else
+    return volume.typeCode != 7 && ChooseAnalyser(const_cast<CVolume&>(volume)).analyser != nullptr;
 #endif
 }
 
@@ -27,10 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Setup();
     const fuzz::Frame frame = fuzz::ParseFrame(data, size);
     std::unique_ptr<CVolume> volume = fuzz::OpenMemoryVolume(frame);
-    if (volume && Wanted(volume->typeCode)) {
+    if (volume && Wanted(*volume)) {
         TheAnalysisState().running = 1;
         AnalyseFileSystem(*volume);
-        const std::vector<FoundObject*> files = fuzz::CheckCollection(*volume);
+        const std::vector<FoundObject*> files = fuzz::CheckCollection(*volume, !kNtfs);
         fuzz::ReadFiles(*volume, files);
         if (frame.flags & fuzz::kRecover) fuzz::CheckRecovery(*volume);
     }

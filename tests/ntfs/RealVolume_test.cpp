@@ -57,6 +57,11 @@ TEST_P(NtfscpGeometry, FilesCopiedInReadBack) {
         EXPECT_FALSE(o->IsDeleted());
         EXPECT_EQ(a.ReadAll(*o), test::ReadFile(dir / name)) << name << " with " << GetParam().options;
     }
+    // $Boot is one run at cluster 0: the boot sector and its loader, not a hole.
+    const FoundObject* boot = a.ByPath("$Boot");
+    ASSERT_NE(boot, nullptr);
+    ASSERT_GE(boot->size, 512u);
+    EXPECT_EQ(a.ReadAll(*boot), test::ReadFile(image).substr(0, boot->size)) << GetParam().options;
 }
 
 INSTANTIATE_TEST_SUITE_P(Mkntfs, NtfscpGeometry,

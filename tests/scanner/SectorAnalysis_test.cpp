@@ -38,6 +38,16 @@ protected:
         MustRun("mkfs.fat -C -F 32 -s 1 -n INSIDE " + Quote(path) + " 40960 >/dev/null");
         return test::ReadFile(path).substr(0, 512);
     }
+    // A small archive and a small TIFF image, made by their tools.
+    std::string Zip() {
+        test::WriteFile(dir_ / "note.txt", "a note\n");
+        MustRun("cd " + Quote(dir_.path()) + " && zip -q -X note.zip note.txt");
+        return test::ReadFile(dir_ / "note.zip");
+    }
+    std::string Tiff() {
+        MustRun("convert -size 4x3 xc:red " + Quote(dir_ / "red.tif"));
+        return test::ReadFile(dir_ / "red.tif");
+    }
     static const FoundObject* At(CVolume& volume, uint64_t start) { return volume.collection.FindByPosition(start); }
 
     test::ScopedConfig config_;
@@ -46,7 +56,7 @@ protected:
 };
 
 TEST_F(SectorAnalysisTest, EachKindOfMatchBecomesWhatItIs) {
-    const std::string tiff("II*\0\x08\0\0\0", 8);
+    const std::string tiff = Tiff();
     CVolume* volume = Volume({{512 * 20, tiff}, {1 << 20, Fat32BootSector()}, {512 * 40, "FILE0\0\3\0"},
                               {(4 << 20) - 512, "%PDF-1.5\n"}});
     ASSERT_TRUE(volume);
@@ -54,11 +64,15 @@ TEST_F(SectorAnalysisTest, EachKindOfMatchBecomesWhatItIs) {
     test::LogMark mark;
     AnalyseSectors(*volume);
 
-    // One lost file for the TIFF header, of the first TIFF-like format in list order.
+    // One lost file for the TIFF header: the first TIFF-like format in list
+    // order matches, and the image's own directory names it a plain TIFF.
     const FoundObject* photo = At(*volume, 512 * 20);
     ASSERT_TRUE(photo);
-    EXPECT_EQ(photo->type, 114);
-    EXPECT_STREQ(photo->name, "foto_image_10240.NEF");
+    EXPECT_EQ(photo->type, 87);
+    EXPECT_STREQ(photo->name, "image_10240.TIFF");
+    EXPECT_EQ(photo->size, tiff.size());
+    EXPECT_EQ(photo->width, 4u);
+    EXPECT_EQ(photo->height, 3u);
     EXPECT_EQ(photo->flags & 0x1001, 0x1001);
     const FoundObject* group = volume->collection.FindFolder(photo->parent);
     ASSERT_TRUE(group);
@@ -85,7 +99,7 @@ TEST_F(SectorAnalysisTest, EachKindOfMatchBecomesWhatItIs) {
 }
 
 TEST_F(SectorAnalysisTest, ObjectAlreadyListedIsMarkedSeenAgain) {
-    CVolume* volume = Volume({{512 * 8, "PK\x03\x04"}, {512 * 9, "PK\x03\x04"}});
+    CVolume* volume = Volume({{512 * 8, Zip()}, {512 * 9, Zip()}});
     ASSERT_TRUE(volume);
     FoundObject known;
     known.start = 512 * 8;
@@ -106,7 +120,7 @@ TEST_F(SectorAnalysisTest, ObjectAlreadyListedIsMarkedSeenAgain) {
 }
 
 TEST_F(SectorAnalysisTest, SearchOnlyAddsNoLostFiles) {
-    CVolume* volume = Volume({{512 * 8, "PK\x03\x04"}, {1 << 20, Fat32BootSector()}});
+    CVolume* volume = Volume({{512 * 8, Zip()}, {1 << 20, Fat32BootSector()}});
     ASSERT_TRUE(volume);
     volume->searchOnly = 1;
     AnalyseSectors(*volume);
@@ -116,7 +130,7 @@ TEST_F(SectorAnalysisTest, SearchOnlyAddsNoLostFiles) {
 
 TEST_F(SectorAnalysisTest, FullAnalysisAfterASearchListsLostFilesAgain) {
     // No boot sector inside: the analysis scans this volume itself.
-    CVolume* volume = Volume({{512 * 8, "PK\x03\x04"}});
+    CVolume* volume = Volume({{512 * 8, Zip()}});
     ASSERT_TRUE(volume);
     ASSERT_EQ(Computer().SearchLostDisks(*volume), 1);
     volume->WaitForSectorAnalysis();

@@ -22,11 +22,11 @@ using test::PrefixMatcher;
 
 const PrefixMatcher& Formats() {
     static const PrefixMatcher matcher({
-        {300, "PK\x03\x04"},
+        {320, "PK\x03\x04"},  // a format without a structural size rule
         {525, "BM"},
         {524, "RIFF"},        // with "AVI LIST" at 8: see below
-        {87, "II*\0", 0},
-        {114, "II*\0", 0},
+        {334, "II*\0", 0},
+        {335, "II*\0", 0},
         {500, "\xD0\xCF\x11\xE0"},
         {526, "CD001", 1},
     });
@@ -79,7 +79,7 @@ TEST_F(SectorScanTest, EveryBoundaryIsTestedUpToTheLastSector) {
     EXPECT_EQ(r.found[2].start, 2u * 1048576);
     EXPECT_EQ(r.found[3].start, size - 512);
     for (const FoundObject& f : r.found) {
-        EXPECT_EQ(f.type, 300);
+        EXPECT_EQ(f.type, 320);
         EXPECT_EQ(f.size, kSizeUnknown);
         EXPECT_EQ(f.flags, 0x1001);
         EXPECT_EQ(f.cluster, f.start / 512);
@@ -93,9 +93,16 @@ TEST_F(SectorScanTest, EveryBoundaryIsTestedUpToTheLastSector) {
 
 TEST_F(SectorScanTest, SizeRulesOfBitmapAviAndOffsetFormats) {
     std::string image(1 << 20, '\0');
+    // A 10 x 10 pixel, 24-bit bitmap header that states 1234 bytes.
     std::string bmp = "BM";
-    bmp.resize(14, '\0');
-    put32(reinterpret_cast<uint8_t*>(bmp.data()) + 2, 1234);
+    bmp.resize(54, '\0');
+    auto* header = reinterpret_cast<uint8_t*>(bmp.data());
+    put32(header + 2, 1234);
+    put32(header + 10, 54);
+    put32(header + 14, 40);
+    put32(header + 18, 10);
+    put32(header + 22, 10);
+    put16(header + 28, 24);
     Put(image, 4096, bmp);
     const std::string avi("RIFF\x64\0\0\0AVI LIST", 16);
     Put(image, 8192, avi);
@@ -118,8 +125,8 @@ TEST_F(SectorScanTest, EveryMatchingFormatGivesItsCandidate) {
     Put(image, 512 * 9, std::string("II*\0", 4));
     ScanResult r = Scan(Image(image));
     ASSERT_EQ(r.found.size(), 2u);
-    EXPECT_EQ(r.found[0].type, 87);
-    EXPECT_EQ(r.found[1].type, 114);
+    EXPECT_EQ(r.found[0].type, 334);
+    EXPECT_EQ(r.found[1].type, 335);
 }
 
 TEST_F(SectorScanTest, CompoundDocumentsAreClassifiedFromTheVolume) {
@@ -202,7 +209,7 @@ class EverywhereMatcher final : public IScanMatcher {
 public:
     void MatchAt(ByteSpan, size_t, std::vector<int32_t>& out) const override {
         std::this_thread::sleep_for(std::chrono::microseconds(20));
-        out.push_back(300);
+        out.push_back(320);
     }
 };
 
@@ -235,7 +242,7 @@ TEST_F(SectorScanTest, StopEndsTheScanWithinASecond) {
     // Every candidate that was handed over is whole.
     for (const FoundObject& f : sink.Sorted()) {
         EXPECT_EQ(f.flags, 0x1001);
-        EXPECT_EQ(f.type, 300);
+        EXPECT_EQ(f.type, 320);
         EXPECT_EQ(f.start % 512, 0u);
     }
 }

@@ -9,7 +9,11 @@
 
 namespace vx {
 
-CUiNotifier::CUiNotifier(QObject* parent) : QObject(parent) {}
+CUiNotifier::CUiNotifier(QObject* parent) : QObject(parent) {
+    qRegisterMetaType<vx::CVolume*>();
+    qRegisterMetaType<vx::FoundObject*>();
+    qRegisterMetaType<vx::CImageJob*>();
+}
 
 template <typename F>
 auto CUiNotifier::OnUiThread(F ask) -> decltype(ask()) {

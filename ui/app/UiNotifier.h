@@ -52,3 +52,11 @@ private:
 };
 
 }  // namespace vx
+
+// The pointer types the signals carry across threads.
+Q_DECLARE_OPAQUE_POINTER(vx::CVolume*)
+Q_DECLARE_OPAQUE_POINTER(vx::FoundObject*)
+Q_DECLARE_OPAQUE_POINTER(vx::CImageJob*)
+Q_DECLARE_METATYPE(vx::CVolume*)
+Q_DECLARE_METATYPE(vx::FoundObject*)
+Q_DECLARE_METATYPE(vx::CImageJob*)
