@@ -163,6 +163,31 @@ inline constexpr int CompareByteCount = 61309;
 inline constexpr int CheckByBits = 61310;
 inline constexpr int SignatureIndex = 61311;
 inline constexpr int SignatureNotEditable = 61312;
+inline constexpr int CreatingImageCaption = 61320;
+inline constexpr int ImageFileName = 61321;
+inline constexpr int ImageTime = 61322;
+inline constexpr int TransferSpeed = 61323;
+inline constexpr int UnreadableSectors = 61324;
+inline constexpr int SpeedFormat = 61325;
+inline constexpr int ImageDone = 61326;
+inline constexpr int ImageDoneUnreadable = 61327;
+inline constexpr int ImageStopped = 61328;
+inline constexpr int ImageSourceNotOpened = 61329;
+inline constexpr int ImageCreateFailed = 61330;
+inline constexpr int ImageOnSource = 61331;
+inline constexpr int ImageWriteFailed = 61332;
+inline constexpr int OkButton = 61333;
+inline constexpr int CancelButton = 61334;
+inline constexpr int ImageFromDrive = 61335;
+inline constexpr int ImageFromDriveLabel = 61336;
+inline constexpr int ImageFilter = 61337;
+inline constexpr int CreateVirtualCaption = 61338;
+inline constexpr int StartFrom = 61339;
+inline constexpr int VirtualSize = 61340;
+inline constexpr int ZeroGb = 61341;
+inline constexpr int TenthsGb = 61342;
+inline constexpr int VirtualOutside = 61343;
+inline constexpr int VirtualNotANumber = 61344;
 }  // namespace str
 
 // The text of a string-table entry, or an empty string for an unknown id.
