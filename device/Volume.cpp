@@ -207,7 +207,8 @@ uint32_t CVolume::ReadObjectData(const FoundObject& object, void* buffer, uint64
     try {
         switch (typeCode) {
             case 1: case 4: case 6: case 11: case 17: case 7:
-                return analyser ? analyser->FileRead(object, buffer, offset, size) : 0;
+                // Without a file-system analysis (a scan alone) the raw read serves lost files.
+                return analyser ? analyser->FileRead(object, buffer, offset, size) : FileRead(object, buffer, offset, size);
             default:
                 return FileRead(object, buffer, offset, size);
         }
