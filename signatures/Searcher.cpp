@@ -182,6 +182,7 @@ bool CSearcher::ApplyStructuralSize(FoundObject& candidate) {
     if (result.verdict == SizeVerdict::Sized) {
         candidate.size = result.size;
         candidate.flags |= object_flag::SizeFromStructure;
+        if (entry.walked) coveredEnd_ = std::max(coveredEnd_, candidate.start + result.size);
     }
     return true;
 }
@@ -223,6 +224,8 @@ int CSearcher::ParseBlock() {
     const size_t end = step == kScanStep ? blockSize_ : size_t(std::min<uint64_t>(valid_, blockSize_));
     for (size_t p = 0; p + kScanStep <= end; p += step) {
         if (!owner_.Running()) return 0;
+        // Inside a file whose structure was walked: its content, not a lost file.
+        if (blockStart + p < coveredEnd_) continue;
         matches_.clear();
         owner_.Matcher().MatchAt(block, p, matches_);
         for (int32_t id : matches_) {

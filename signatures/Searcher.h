@@ -70,6 +70,9 @@ private:
     uint64_t lastStart_ = ~uint64_t(0);
     const void* lastRule_ = nullptr;
     StructuralSize lastResult_;
+    // The end of the last file whose structure was walked to its end: matches
+    // inside it are its own content (members, thumbnails), not lost files.
+    uint64_t coveredEnd_ = 0;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
