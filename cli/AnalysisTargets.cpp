@@ -8,6 +8,7 @@
 #include "cli/Cli.h"
 #include "common/Strings.h"
 #include "device/LocalComputer.h"
+#include "device/PartitionTable.h"
 #include "device/Volume.h"
 #include "fs/Analysis.h"
 #include "signatures/FileTypeDatabase.h"
@@ -21,12 +22,39 @@ std::atomic<bool>& Interrupted() {
 
 void HandleInterrupt(int) { Interrupted() = true; }
 
+CVolume* VolumeAtOffset(CVolume& source, uint64_t offset) {
+    if (offset == 0) return &source;
+    uint8_t boot[kSectorSize] = {};
+    if (offset % kSectorSize == 0) (void)source.ReadSectors(boot, offset / kSectorSize, 1);
+    FoundObject report;
+    report.start = offset;
+    report.parent = source.Id();
+    report.type = int16_t(CVolume::DetectFileSystem(boot));
+    PartitionEntry exact;  // taken as given, not moved to where a backup's volume starts
+    exact.sector = offset / kSectorSize;
+    if (CVolume* added = Computer().AddFoundVolume(report, &exact)) return added;
+    for (CVolume* child : source.Children())
+        if (child->rootRecord.start == offset) return child;
+    return nullptr;
+}
+
+bool ParseOffset(const std::string& text, uint64_t& offset) {
+    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    offset = std::stoull(text);
+    return true;
+}
+
 int ChooseTargets(const std::string& path, const Args& args, std::vector<AnalysisTarget>& targets,
                   bool& allPartitions) {
-    std::string partitionText;
+    std::string partitionText, offsetText;
     const bool onePartition = OptionValue(args, "--partition", partitionText);
+    const bool atOffset = OptionValue(args, "--offset", offsetText);
+    const bool lostPartitions = HasFlag(args, "--lost-partitions");
     allPartitions = HasFlag(args, "--all-partitions");
-    if (onePartition && allPartitions) return UsageError("--partition and --all-partitions exclude each other");
+    if (int(onePartition) + int(allPartitions) + int(atOffset) + int(lostPartitions) > 1)
+        return UsageError("--partition, --all-partitions, --offset and --lost-partitions exclude each other");
+    uint64_t offset = 0;
+    if (atOffset && !ParseOffset(offsetText, offset)) return UsageError("--offset needs a byte offset");
     int partition = 0;
     if (onePartition) {
         try {
@@ -47,7 +75,34 @@ int ChooseTargets(const std::string& path, const Args& args, std::vector<Analysi
         if (v->fileSystemName == "Unknown" && v->typeCode != 0) v->SetFileSystemName(v->typeCode);
     if (source->fileSystemName == "Unknown" && source->typeCode != 0) source->SetFileSystemName(source->typeCode);
 
-    if (onePartition) {
+    if (atOffset) {
+        if (offset >= source->totalBytes) {
+            std::fprintf(stderr, "vornex-cli: %s: offset %llu lies beyond its %llu bytes\n", path.c_str(),
+                         (unsigned long long)offset, (unsigned long long)source->totalBytes);
+            return kExitError;
+        }
+        CVolume* volume = VolumeAtOffset(*source, offset);
+        if (!volume) return kExitError;
+        if (volume->fileSystemName == "Unknown" && volume->typeCode != 0) volume->SetFileSystemName(volume->typeCode);
+        targets.push_back({volume, 0});
+    } else if (lostPartitions) {
+        // Every volume the search finds, as --all-partitions takes a table's.
+        Interrupted() = false;
+        if (!Computer().SearchLostDisks(*source)) return kExitError;
+        WaitForScan(*source, "Searching");
+        if (Interrupted()) return kExitIncomplete;
+        const std::vector<CVolume*> found = source->Children();
+        for (size_t i = 0; i < found.size(); ++i) {
+            if (found[i]->fileSystemName == "Unknown" && found[i]->typeCode != 0)
+                found[i]->SetFileSystemName(found[i]->typeCode);
+            targets.push_back({found[i], int(i) + 1});
+        }
+        if (targets.empty()) {
+            std::fprintf(stderr, "vornex-cli: %s: the search found no FAT or NTFS volume\n", path.c_str());
+            return kExitIncomplete;
+        }
+        allPartitions = true;
+    } else if (onePartition) {
         if (size_t(partition) > children.size()) {
             std::fprintf(stderr, "vornex-cli: %s: no partition %d (%zu found)\n", path.c_str(), partition,
                          children.size());
@@ -65,8 +120,7 @@ int ChooseTargets(const std::string& path, const Args& args, std::vector<Analysi
     }
     for (const AnalysisTarget& t : targets)
         if (t.partition != 0 && !allPartitions)
-            std::fprintf(stderr, "Analysing partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
-                         t.volume->fileSystemName.c_str());
+            std::fprintf(stderr, "Analysing partition %d: %s\n", t.partition, TargetText(*t.volume).c_str());
     return kExitOk;
 }
 

@@ -35,6 +35,57 @@ std::unique_ptr<CVolume> OpenSource(const std::string& path) {
     return volume;
 }
 
+namespace {
+OptionTable& RunningOptions() {
+    static OptionTable options;
+    return options;
+}
+
+const OptionSpec* FindOption(const OptionTable& options, const std::string& name) {
+    for (const OptionSpec& o : options)
+        if (name == o.name) return &o;
+    return nullptr;
+}
+
+bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+}  // namespace
+
+bool CheckOptions(const Args& args, const OptionTable& options, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (!IsOption(args[i])) continue;
+        const size_t equals = args[i].find('=');
+        const std::string name = args[i].substr(0, equals);
+        const OptionSpec* option = FindOption(options, name);
+        if (!option) {
+            error = "unknown option '" + name + "'";
+            return false;
+        }
+        if (equals != std::string::npos) {
+            if (!option->takesValue) {
+                error = "option '" + name + "' takes no value";
+                return false;
+            }
+            continue;
+        }
+        if (!option->takesValue) continue;
+        if (i + 1 >= args.size() || FindOption(options, args[i + 1].substr(0, args[i + 1].find('=')))) {
+            error = "option '" + name + "' needs a value";
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}
+
+void UseOptions(const OptionTable& options) { RunningOptions() = options; }
+
+std::vector<std::string> Positionals(const Args& args) {
+    std::vector<std::string> withValue;
+    for (const OptionSpec& o : RunningOptions())
+        if (o.takesValue) withValue.push_back(o.name);
+    return Positionals(args, withValue);
+}
+
 bool HasFlag(const Args& args, const std::string& flag) {
     for (const auto& a : args)
         if (a == flag) return true;
@@ -116,6 +167,17 @@ std::string JsonString(const std::string& text) {
         }
     }
     return out + "\"";
+}
+
+std::string PartitionText(const CVolume& volume) {
+    if (volume.partitionTypeGuid.empty()) return {};
+    return "\"" + volume.partitionName + "\" " + volume.partitionTypeGuid;
+}
+
+std::string TargetText(const CVolume& volume) {
+    std::string text = volume.DisplayName() + " (" + volume.fileSystemName + ")";
+    if (!volume.partitionTypeGuid.empty()) text += " " + PartitionText(volume);
+    return text;
 }
 
 int UsageError(const std::string& message) {

@@ -26,12 +26,29 @@ inline constexpr int kExitError = 2;       // usage or source error
 // and returns null.
 std::unique_ptr<CVolume> OpenSource(const std::string& path);
 
+// One option of a command: its name and whether a value follows it
+// ("--to DIR" or "--to=DIR").
+struct OptionSpec {
+    const char* name;
+    bool takesValue;
+};
+using OptionTable = std::vector<OptionSpec>;
+// Checks `args` against a command's options. False, with `error` set, at an
+// option the table does not hold or an option whose value is missing (the end
+// of the arguments, or another option of the table where the value should be).
+bool CheckOptions(const Args& args, const OptionTable& options, std::string& error);
+// The options of the running command, which Positionals uses to skip values;
+// main sets them before it runs the command.
+void UseOptions(const OptionTable& options);
+
 // Option parsing helpers: Has("--json"), Value("--to").
 bool HasFlag(const Args& args, const std::string& flag);
 bool OptionValue(const Args& args, const std::string& option, std::string& value);
 std::vector<std::string> OptionValues(const Args& args, const std::string& option);
 // Positional arguments: everything that is not an option or an option's value.
 std::vector<std::string> Positionals(const Args& args, const std::vector<std::string>& optionsWithValue);
+// The same, with the values of the running command's options skipped.
+std::vector<std::string> Positionals(const Args& args);
 
 // Hidden test option "--unreadable-sectors LIST" (LIST: "7,100-103", absolute
 // 512-byte sectors of SOURCE): removes it from `args` and makes every read of
@@ -59,6 +76,12 @@ private:
 // run would and keeps quiet otherwise.
 class CliNotifier : public INotifier {};
 
+// A GUID partition's name and type: "\"Basic data\" EBD0A0A2-B9E5-4433-87C0-68B6B72699C7";
+// empty for other volumes.
+std::string PartitionText(const CVolume& volume);
+// "disk.img@1048576 (FAT32)", with the partition's name and type when it has them.
+std::string TargetText(const CVolume& volume);
+
 // The MFT layout of an NTFS volume, for `info`. False when the volume holds
 // no NTFS boot sector.
 struct NtfsInfo {
@@ -72,7 +95,8 @@ struct NtfsInfo {
 bool DescribeNtfs(CVolume& volume, NtfsInfo& out);
 std::string NtfsInfoText(const NtfsInfo& info);
 std::string NtfsInfoJson(const NtfsInfo& info);
-// The progress of a sector scan: "Scanning  42.0%  512.3 MB/s  0:12 left".
+// The progress of a sector scan: "Scanning  42.0%  512.3 MB/s  0:12 left";
+// the speed and time left only once kMeasuringSeconds have passed.
 std::string ScanProgressText(const char* what, uint64_t done, uint64_t total, uint64_t bytesPerUnit, double seconds);
 // Shows the progress of the volume's sector-analysis thread until it ends.
 void WaitForScan(CVolume& volume, const char* what);
@@ -92,6 +116,11 @@ struct AnalysisTarget {
 // it printed. The volumes stay in the computer's drive list.
 int ChooseTargets(const std::string& path, const Args& args, std::vector<AnalysisTarget>& targets,
                   bool& allPartitions);
+// --offset BYTES: a decimal byte offset.
+bool ParseOffset(const std::string& text, uint64_t& offset);
+// The volume at byte `offset` of `source` (in the drive list), read like a
+// Found volume: a partition already listed there, or a new Found volume.
+CVolume* VolumeAtOffset(CVolume& source, uint64_t offset);
 // Runs one analysis with a progress line; false when interrupted.
 bool RunAnalysis(CVolume& volume, ProgressLine& progress);
 // Set by HandleInterrupt, the SIGINT handler analyze and recover install.

@@ -21,7 +21,7 @@ public:
 }  // namespace
 
 int CmdAddsig(const Args& args) {
-    std::vector<std::string> files = Positionals(args, {});
+    std::vector<std::string> files = Positionals(args);
     if (files.size() != 1) return UsageError("addsig needs one FILE");
     AddsigNotifier notifier;
     INotifier* previous = &Notifier();

@@ -105,7 +105,7 @@ void PrintVolume(const CVolume& volume, const Printer& out, const std::string& t
 }  // namespace
 
 int CmdAnalyze(const Args& args) {
-    std::vector<std::string> sources = Positionals(args, {"--partition"});
+    std::vector<std::string> sources = Positionals(args);
     if (sources.size() != 1) return UsageError("analyze needs one SOURCE");
     std::vector<AnalysisTarget> targets;
     bool allPartitions = false;
@@ -124,8 +124,7 @@ int CmdAnalyze(const Args& args) {
     bool complete = true, unreadable = false;
     for (const AnalysisTarget& t : targets) {
         if (allPartitions)
-            std::fprintf(stderr, "Analysing partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
-                         t.volume->fileSystemName.c_str());
+            std::fprintf(stderr, "Analysing partition %d: %s\n", t.partition, TargetText(*t.volume).c_str());
         complete = RunAnalysis(*t.volume, progress) && complete;
         if (t.volume->unreadableSectors) {
             std::fprintf(stderr, "vornex-cli: %s: %llu unreadable sector(s) were scanned as zeros\n",
@@ -133,7 +132,7 @@ int CmdAnalyze(const Args& args) {
             unreadable = true;
         }
         printer.prefix = allPartitions ? Format("p%d:", t.partition) : std::string();
-        std::string title = t.volume->DisplayName() + " (" + t.volume->fileSystemName + ")";
+        std::string title = TargetText(*t.volume);
         if (allPartitions) title = printer.prefix + " " + title;
         PrintVolume(*t.volume, printer, title);
         if (!complete) break;

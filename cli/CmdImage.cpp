@@ -35,7 +35,7 @@ std::string ProgressText(const CImageJob& job) {
 
 int CmdImage(const Args& arguments) {
     Args args = arguments;
-    std::vector<std::string> sources = Positionals(args, {"--to", "--unreadable-sectors"});
+    std::vector<std::string> sources = Positionals(args);
     std::string target;
     if (sources.size() != 1 || !OptionValue(args, "--to", target) || target.empty())
         return UsageError("image needs SOURCE --to FILE");

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "common/ScanRate.h"
 #include "common/Strings.h"
 #include "device/Volume.h"
 #include "fs/Analysis.h"
@@ -208,8 +209,10 @@ RecoveryTotals RunRecovery(CVolume& volume, std::vector<FoundObject*> list, Prog
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         const uint64_t bytes = job.BytesWritten();
-        progress.Update(Format("Recovering: %d of %zu files, %s, %.1f MB/s", std::min<int>(job.CurrentIndex(), int(count)),
-                               count, Megabytes(bytes).c_str(), seconds > 0 ? double(bytes) / 1e6 / seconds : 0.0));
+        std::string line = Format("Recovering: %d of %zu files, %s", std::min<int>(job.CurrentIndex(), int(count)),
+                                  count, Megabytes(bytes).c_str());
+        if (seconds >= kMeasuringSeconds) line += Format(", %.1f MB/s", double(bytes) / 1e6 / seconds);
+        progress.Update(line);
     }
     job.Wait();
     progress.Finish();
@@ -249,8 +252,7 @@ void Add(RecoveryTotals& sum, const RecoveryTotals& t) {
 }  // namespace
 
 int CmdRecover(const Args& args) {
-    std::vector<std::string> sources =
-        Positionals(args, {"--to", "--partition", "--match", "--id", "--size-rule", "--min-size", "--min-pixels"});
+    std::vector<std::string> sources = Positionals(args);
     if (sources.size() != 1) return UsageError("recover needs one SOURCE");
     RecoverOptions options;
     std::string error;
@@ -291,8 +293,7 @@ int CmdRecover(const Args& args) {
     for (const AnalysisTarget& t : targets) {
         if (Interrupted()) break;
         if (allPartitions)
-            std::fprintf(stderr, "Partition %d: %s (%s)\n", t.partition, t.volume->DisplayName().c_str(),
-                         t.volume->fileSystemName.c_str());
+            std::fprintf(stderr, "Partition %d: %s\n", t.partition, TargetText(*t.volume).c_str());
         if (!RunAnalysis(*t.volume, progress)) {
             complete = false;
             break;

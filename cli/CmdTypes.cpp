@@ -6,7 +6,7 @@
 namespace vx::cli {
 
 int CmdTypes(const Args& args) {
-    if (!Positionals(args, {}).empty()) return UsageError("types takes no SOURCE");
+    if (!Positionals(args).empty()) return UsageError("types takes no SOURCE");
     FileTypeDatabase& db = FileTypes();
     db.EnsureLoaded();
     const bool json = HasFlag(args, "--json");

@@ -16,20 +16,20 @@ namespace vx {
 
 namespace {
 
-// The type byte of the partition starting at `startSector` on the disk at
-// `diskPath`, from the disk's own table; 0 when it cannot be told (a GPT
-// disk, an unreadable disk).
-uint8_t PartitionTypeOnDisk(const std::string& diskPath, uint64_t startSector) {
+// The entry of the partition starting at `startSector` on the disk at
+// `diskPath`, from the disk's own table (MBR or GUID partition table); an
+// empty entry when it cannot be told (an unreadable disk).
+PartitionEntry PartitionOnDisk(const std::string& diskPath, uint64_t startSector) {
     std::string error;
     std::unique_ptr<ISectorReader> disk = OpenSectorReader(diskPath, &error);
-    if (!disk) return 0;
+    if (!disk) return {};
     const uint64_t totalSectors = disk->Size() / kSectorSize;
     SectorFetch fetch = [&](uint64_t sector, uint8_t* out) {
         return disk->ReadAt(out, kSectorSize, sector * kSectorSize) == int64_t(kSectorSize);
     };
-    for (const PartitionEntry& e : WalkPartitionTable(fetch, 0, totalSectors).entries)
-        if (e.sector == startSector) return e.type;
-    return 0;
+    for (PartitionEntry& e : ReadDiskPartitions(fetch, totalSectors).entries)
+        if (e.sector == startSector) return std::move(e);
+    return {};
 }
 
 void FillMount(CVolume& v, dev_t device) {
@@ -92,8 +92,12 @@ void QueryLogical(CVolume& v) {
             v.layout.partitionCount = 1;
         }
     }
-    if (const CVolume* disk = v.ParentVolume())
-        partition.partitionType = PartitionTypeOnDisk(disk->devicePath, partition.startingOffset / kSectorSize);
+    if (const CVolume* disk = v.ParentVolume()) {
+        PartitionEntry entry = PartitionOnDisk(disk->devicePath, partition.startingOffset / kSectorSize);
+        partition.partitionType = entry.type;
+        v.partitionName = entry.name;
+        v.partitionTypeGuid = entry.typeGuid;
+    }
     if (partition.partitionLength) {
         v.SetFileSystemName(partition.partitionType);
         v.totalBytes = partition.partitionLength;

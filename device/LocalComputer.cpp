@@ -2,11 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdlib>
 
 #include "common/Notifier.h"
 #include "common/Strings.h"
+#include "device/PartitionTable.h"
 #include "fs/FoundObject.h"
 #include "platform/Sysfs.h"
 #include "settings/EventLog.h"
@@ -86,9 +89,20 @@ CVolume* CLocalComputer::FindVolume(int32_t id) const {
     return nullptr;
 }
 
-CVolume* CLocalComputer::AddFoundVolume(const FoundObject& report) {
-    CVolume* reporter = FindVolume(report.parent);
+CVolume* CLocalComputer::AddFoundVolume(const FoundObject& found, const PartitionEntry* entry) {
+    std::lock_guard<std::mutex> lock(foundMutex_);
+    CVolume* reporter = FindVolume(found.parent);
     if (!reporter) return nullptr;
+    FoundObject report = found;
+    // A boot sector the search found may be a backup copy inside its volume.
+    if (!entry) report.start = VolumeStartOf(*reporter, report.start);
+    // Both copies of one boot sector name one volume.
+    for (CVolume* child : reporter->Children()) {
+        if (child->kind == VolumeKind::Found && child->rootRecord.start == report.start) {
+            child->rootRecord.flags |= object_flag::SeenAgain;
+            return nullptr;
+        }
+    }
     if (reporter->kind == VolumeKind::Physical) {
         for (CVolume* v : volumes_.Snapshot()) {
             if (v->rootRecord.parent != reporter->Id() || v == reporter || v->layout.partitionCount == 0) continue;
@@ -106,18 +120,39 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& report) {
     auto volume = std::make_unique<CVolume>(VolumeKind::Found, kDriveFound);
     FoundFamily family = FamilyOf(report.type);
     volume->typeCode = family.code;
-    if (family.line) EventLog().LogText(Format(family.line, (unsigned long long)report.start));
     // Reads go to the top device, so the offset is kept from its start.
     volume->startOffset = reporter->startOffset + report.start;
-    volume->totalBytes = reporter->totalBytes > report.start ? reporter->totalBytes - report.start : 0;
+    const uint64_t room = reporter->totalBytes > report.start ? reporter->totalBytes - report.start : 0;
+    volume->totalBytes = room;
+    if (entry) {
+        if (entry->sectors) volume->totalBytes = std::min(room, entry->sectors * kSectorSize);
+        volume->partitionName = entry->name;
+        volume->partitionTypeGuid = entry->typeGuid;
+    }
     volume->rootRecord.parent = reporter->Id();
     volume->rootRecord.start = report.start;
     volume->rootRecord.type = report.type;
     volume->rootRecord.flags = object_flag::Embedded;
     volume->parent = reporter;
+    if (report.start != found.start) {
+        // Found through its backup: the volume's own boot sector is read
+        // unless it is damaged.
+        std::array<uint8_t, kSectorSize> own{}, backup{};
+        const uint64_t first = report.start / kSectorSize, copy = found.start / kSectorSize;
+        if (reporter->ReadSectors(backup.data(), copy, 1) < kSectorSize ||
+            reporter->ReadSectors(own.data(), first, 1) < kSectorSize ||
+            CVolume::DetectFileSystem(own.data()) != CVolume::DetectFileSystem(backup.data()))
+            volume->bootSectorPosition = found.start - report.start;
+    }
     volume->SetId(NextId());
     reporter->AddChild(volume.get());
     volume->ParseBootSector();
+    // A volume no table describes is as long as its boot sector says (the
+    // search finds volumes inside volumes; the rest of the source is not theirs).
+    if ((!entry || !entry->sectors) && volume->totalSectors != 0)
+        volume->totalBytes = std::min(room, volume->totalSectors * kSectorSize);
+    if (volume->exfat) EventLog().LogText(Format("Found exFAT volume at: %llu", (unsigned long long)report.start));
+    else if (family.line) EventLog().LogText(Format(family.line, (unsigned long long)report.start));
     CVolume* added = volumes_.Append(std::move(volume));
     reporter->collection.Add(&added->rootRecord, true);
     Notifier().OnVolumeAdded(added, reporter);

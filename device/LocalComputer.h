@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "device/Volume.h"
@@ -13,6 +14,7 @@
 namespace vx {
 
 struct FoundObject;
+struct PartitionEntry;
 
 class CLocalComputer {
 public:
@@ -34,8 +36,10 @@ public:
     // A partition or boot sector reported inside a volume (start: byte offset
     // inside the reporting volume, parent: its id, type: the partition type
     // byte or boot-sector format). Marks the volume it already is, or adds a
-    // new Found child volume and returns it; null otherwise.
-    CVolume* AddFoundVolume(const FoundObject& report);
+    // new Found child volume and returns it; null otherwise. A partition
+    // table's `entry` gives the volume its length, name and type GUID; without
+    // one the volume is as long as its boot sector says.
+    CVolume* AddFoundVolume(const FoundObject& report, const PartitionEntry* entry = nullptr);
 
     // Opens a raw image file read-only and appends it as an Image volume with
     // its boot sector parsed. Null when the file cannot be opened.
@@ -55,11 +59,17 @@ public:
 
 private:
     std::atomic<int32_t> idCounter_{-30};
+    std::mutex foundMutex_;  // scan workers report volumes concurrently
     CVolume computerNode_;
     CVolume recycleBinNode_;
     // Declared last: destroyed first, while the nodes still exist.
     CVolumesList volumes_;
 };
+
+// Where the volume whose boot sector was found at byte `position` of
+// `volume` starts: `position` itself, or for a backup boot sector (FAT32 in
+// its reserved area, NTFS after its last sector) the volume's first byte.
+uint64_t VolumeStartOf(CVolume& volume, uint64_t position);
 
 // The computer object of the process.
 CLocalComputer& Computer();

@@ -63,7 +63,7 @@ void WalkExtended(const SectorFetch& read, uint64_t extended, uint64_t totalSect
             }
             uint64_t absolute = record + e.first;
             if (absolute == record || !Usable(e, absolute, totalSectors)) continue;
-            walk.entries.push_back({absolute, e.count, e.type});
+            walk.entries.push_back({absolute, e.count, e.type, {}, {}});
         }
         if (!linked) return;
         record = next;
@@ -85,7 +85,11 @@ PartitionWalk WalkPartitionTable(const SectorFetch& read, uint64_t base, uint64_
             WalkExtended(read, absolute, totalSectors, walk, visited);
             continue;
         }
-        walk.entries.push_back({absolute, e.count, e.type});
+        if (e.type == boot::kProtectiveType) {
+            walk.protective = true;
+            continue;
+        }
+        walk.entries.push_back({absolute, e.count, e.type, {}, {}});
     }
     return walk;
 }

@@ -207,8 +207,9 @@ uint32_t CVolume::ReadObjectData(const FoundObject& object, void* buffer, uint64
     try {
         switch (typeCode) {
             case 1: case 4: case 6: case 11: case 17: case 7:
-                // Without a file-system analysis (a scan alone) the raw read serves lost files.
-                return analyser ? analyser->FileRead(object, buffer, offset, size) : FileRead(object, buffer, offset, size);
+                if (analyser) return analyser->FileRead(object, buffer, offset, size);
+                // A scan without the file-system phase: files found by content lie where they were found.
+                return object.IsFoundByContent() ? FileRead(object, buffer, offset, size) : 0;
             default:
                 return FileRead(object, buffer, offset, size);
         }
@@ -218,7 +219,7 @@ uint32_t CVolume::ReadObjectData(const FoundObject& object, void* buffer, uint64
 }
 
 uint32_t CVolume::ReadBootSector() {
-    uint32_t got = ReadSectors(bootBuffer.data(), 0, 2);
+    uint32_t got = ReadSectors(bootBuffer.data(), bootSectorPosition / kSectorSize, 2);
     if (got == 0) EventLog().LogError("Can't read boot sector on [%s]", DisplayName().c_str());
     return got;
 }

@@ -105,8 +105,10 @@ public:
     // partition table walked; every partition becomes a Found child through
     // the computer's AddFoundVolume. 1, or kBootSectorUnreadable.
     int ParseBootSector();
-    // The file system a boot sector names: 7 NTFS, 11 FAT32, 4 FAT16, 1 FAT12, 0 none.
+    // The file system a boot sector names: 7 NTFS or exFAT, 11 FAT32, 4 FAT16, 1 FAT12, 0 none.
     static uint32_t DetectFileSystem(const uint8_t* buffer);
+    // A sector that names exFAT, carries the boot signature and sane shifts.
+    static bool IsExFatBootSector(const uint8_t* buffer);
     void SetFileSystemName(uint32_t code);
     // Walks the partition table at sector `base` of this volume and reports
     // every partition not already listed as a child.
@@ -159,15 +161,24 @@ public:
     std::string fileSystemName = "Unknown";
     uint32_t typeCode = 0;
     uint32_t ntfs = 0;
+    // 1 when the boot sector, or the backup of a damaged one, names exFAT
+    // (whose partition type, 7, is NTFS's too).
+    uint32_t exfat = 0;
     uint32_t sectorsPerCluster = 1;
     uint32_t bytesPerSector = 512;
     uint32_t bytesPerCluster = 512;
     uint64_t totalSectors = 0;
     uint64_t totalClusters = 0;
     uint64_t startOffset = 0;
+    // Where ReadBootSector reads, in bytes from the volume's start: 0, or the
+    // backup boot sector of a volume whose own boot sector is damaged.
+    uint64_t bootSectorPosition = 0;
     uint32_t fileSystemFlags = 0;
     DiskGeometry geometry{};
     DriveLayout layout{};
+    // From a GUID partition table: the partition's name and type GUID.
+    std::string partitionName;
+    std::string partitionTypeGuid;
     DeviceNumber deviceNumber{};
     std::atomic<uint32_t> fsFoldersFound{0}, fsFilesFound{0};
     std::atomic<uint32_t> sectorFoldersFound{0}, sectorFilesFound{0};

@@ -10,6 +10,7 @@
 #include "fs/FileSystem.h"
 #include "fs/FileSystem_FAT.h"
 #include "fs/FileSystem_NTFS.h"
+#include "fs/FileSystem_exFAT.h"
 #include "fs/SectorAnalysis.h"
 #include "settings/EventLog.h"
 #include "settings/ProgramSettings.h"
@@ -53,8 +54,13 @@ AnalyserChoice ChooseAnalyser(CVolume& volume) {
             choice.rootId = object_id::Fat32Root;
             break;
         case 7:
-            choice.analyser = std::make_unique<CFileSystem_NTFS>(&volume);
-            choice.rootId = object_id::NtfsRoot;
+            if (volume.exfat) {
+                choice.analyser = std::make_unique<CFileSystem_exFAT>(&volume);
+                choice.rootId = object_id::ExFatRoot;
+            } else {
+                choice.analyser = std::make_unique<CFileSystem_NTFS>(&volume);
+                choice.rootId = object_id::NtfsRoot;
+            }
             break;
         default:
             break;
@@ -78,6 +84,16 @@ FoundObject* OnScanFound(CVolume& volume, const FoundObject& record) {
             case 7: case 1: case 4: case 11: {
                 FoundObject report = record;
                 report.parent = volume.Id();
+                if (record.type == 7) {
+                    // An exFAT backup boot sector stands for the volume 12
+                    // sectors before it: reported once, at its real start.
+                    auto read512 = [&volume](uint64_t at, uint8_t* out) {
+                        return volume.ReadSectors(out, at / kSectorSize, 1) >= kSectorSize;
+                    };
+                    const uint64_t start = CFileSystem_exFAT::VolumeStartOfBootSector(read512, record.start);
+                    if (start == kSizeUnknown) return nullptr;
+                    report.start = start;
+                }
                 Computer().AddFoundVolume(report);
                 return nullptr;
             }
@@ -103,6 +119,8 @@ void AnalyseFileSystem(CVolume& volume) {
     volume.fsFoldersFound = 0;
     volume.fsFilesFound = 0;
     const int64_t t0 = TickMs();
+    // A phase without a total of its own (FAT) must not show the last one's.
+    state.total = 0;
     state.progress = 0;
     state.phase = 1;
     state.computer = &Computer();
@@ -120,6 +138,7 @@ void AnalyseFileSystem(CVolume& volume) {
         analyser.rootFolder.parent = volume.Id();
         volume.collection.Add(&analyser.rootFolder, true);
         (void)analyser.ParseVolume();
+        volume.collection.AttachUnreachable();
     } else {
         EventLog().LogResource(str::NoFileSystem);
     }

@@ -135,9 +135,12 @@ void CFileSystem_FAT::ParseEntry(ByteSpan entries, size_t index, int32_t parent)
     if (IsDotEntry(e)) return;
 
     const uint32_t first = (uint32_t(le16(e, fat::kClusterHigh)) << 16) | le16(e, fat::kClusterLow);
-    // First cluster 0: an empty file, or a folder whose cluster was cleared.
-    // A first cluster outside the data area points nowhere that can be read.
-    if (first < 2 || first >= clusterLimit_) return;
+    // First cluster 0 with no bytes: an empty file; its name, folder and
+    // times are listed. A folder whose cluster was cleared has nothing to
+    // read, and any other first cluster outside the data area points nowhere
+    // that can be read.
+    const bool empty = first == 0 && !IsDirectory(e) && le32(e, fat::kFileSize) == 0;
+    if (!empty && (first < 2 || first >= clusterLimit_)) return;
 
     const std::string name = EntryName(entries, index);
     FoundObject record;
@@ -150,8 +153,10 @@ void CFileSystem_FAT::ParseEntry(ByteSpan entries, size_t index, int32_t parent)
             folders_.push_back(first);
         }
     }
-    record.start = ClusterPosition(first);
-    record.size = le32(e, fat::kFileSize);
+    record.start = empty ? 0 : ClusterPosition(first);
+    // No file holds more than the data area: a larger size is damage, and
+    // taken as it stands a recovery would write gigabytes of zeros.
+    record.size = std::min<uint64_t>(le32(e, fat::kFileSize), uint64_t(clusterLimit_ - 2) * bytesPerCluster_);
     record.id = int32_t(first);
     record.parent = int32_t(first) == parent ? rootId_ : parent;
     record.attributes = attributes;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "device/Volume.h"
+#include "fs/ObjectRuns.h"
 
 namespace vx {
 
@@ -12,11 +13,6 @@ CFileSystem::CFileSystem(CVolume* volume) : volume_(volume) {
 }
 
 CFileSystem::~CFileSystem() = default;
-
-void AppendRun(std::vector<SectorRun>& out, uint64_t first, uint64_t count) {
-    if (!out.empty() && out.back().first + out.back().count == first) out.back().count += count;
-    else out.push_back({first, count});
-}
 
 bool CFileSystem::FreeSectorRuns(std::vector<SectorRun>& out) const {
     out.clear();
@@ -28,6 +24,20 @@ bool CFileSystem::FreeSectorRuns(std::vector<SectorRun>& out) const {
     for (uint64_t c = 0; c < clusters; ++c)
         if (!bitmap.Get(c)) AppendRun(out, c * perCluster, perCluster);
     return true;
+}
+
+uint64_t CFileSystem::SourceBytes() const {
+    uint64_t bytes = 0;
+    if (auto reader = volume_->Reader(); reader && reader->Size() > volume_->startOffset)
+        bytes = reader->Size() - volume_->startOffset;
+    const uint64_t listed = volume_->totalSectors * kSectorSize;
+    if (volume_->totalSectors != 0 && listed / kSectorSize == volume_->totalSectors && (bytes == 0 || listed < bytes))
+        bytes = listed;
+    return bytes;
+}
+
+std::vector<SectorRun> CFileSystem::SectorRuns(const FoundObject& object) {
+    return volume_ ? ContiguousRuns(*volume_, object) : std::vector<SectorRun>{};
 }
 
 }  // namespace vx

@@ -12,14 +12,12 @@ namespace vx {
 
 class CVolume;
 
-// A run of 512-byte sectors of a volume.
+// A stretch of consecutive 512-byte sectors of a volume.
 struct SectorRun {
-    uint64_t first = 0;
+    uint64_t start = 0;
     uint64_t count = 0;
+    bool operator==(const SectorRun&) const = default;
 };
-
-// Adds a run, joined to the last one when they touch.
-void AppendRun(std::vector<SectorRun>& out, uint64_t first, uint64_t count);
 
 class CFileSystem {
 public:
@@ -33,6 +31,11 @@ public:
     // Returns the bytes delivered; fewer than asked means the object's data
     // ends or could not be read there; 0 is failure.
     virtual uint32_t FileRead(const FoundObject& object, void* buffer, uint64_t offset, uint32_t size) { return 0; }
+    // Where FileRead takes the object's data from, in the order it reads
+    // them: runs of consecutive sectors of the volume covering the object's
+    // size (or, for a size not known, what FileRead would read). Data kept
+    // inside the file system's own records has no runs.
+    virtual std::vector<SectorRun> SectorRuns(const FoundObject& object);
 
     // The sectors of the clusters the cluster bitmap marks free, in order,
     // adjacent runs joined. False when the bitmap was not filled. Here bit i
@@ -45,6 +48,11 @@ public:
     FoundObject rootFolder;
 
 protected:
+    // Bytes the source holds from the volume's start (the partition's size
+    // when the volume is one), 0 when unknown. A boot sector claiming more
+    // describes a damaged or cut-off volume.
+    uint64_t SourceBytes() const;
+
     CVolume* volume_;
 };
 

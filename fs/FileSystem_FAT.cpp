@@ -10,6 +10,7 @@
 #include "device/Volume.h"
 #include "fs/AnalysisState.h"
 #include "fs/FatLayout.h"
+#include "fs/ObjectRuns.h"
 #include "settings/EventLog.h"
 
 namespace vx {
@@ -60,10 +61,10 @@ int CFileSystem_FAT::SetupParameters() {
     uint64_t total = le16(b, boot::kSmallSectors);
     if (total == 0) total = le32(b, boot::kLargeSectors);
     volumeSectors_ = total * sectorScale_;
-    uint64_t sourceSectors = volume_->totalSectors;
-    if (sourceSectors == 0)
-        if (auto reader = volume_->Reader(); reader && reader->Size() / kSectorSize > volume_->startOffset / kSectorSize)
-            sourceSectors = reader->Size() / kSectorSize - volume_->startOffset / kSectorSize;
+    const uint64_t sourceSectors = SourceBytes() / kSectorSize;
+    if (volumeSectors_ != 0 && sourceSectors != 0 && sourceSectors < volumeSectors_)
+        EventLog().LogError("FAT volume is larger than its source: %llu sectors stated, %llu present; reading what exists",
+                            (unsigned long long)volumeSectors_, (unsigned long long)sourceSectors);
     if (volumeSectors_ == 0 || (sourceSectors != 0 && sourceSectors < volumeSectors_)) volumeSectors_ = sourceSectors;
 
     const uint64_t fatBytes = uint64_t(sectorsPerFat_) * bytesPerSector;
@@ -285,6 +286,18 @@ uint32_t CFileSystem_FAT::FileRead(const FoundObject& object, void* buffer, uint
         EventLog().LogError("CFileSystem_FAT.FileRead.Except read at: %lld", (long long)offset);
         return 0;
     }
+}
+
+std::vector<SectorRun> CFileSystem_FAT::SectorRuns(const FoundObject& object) {
+    if (object.IsFoundByContent()) return ContiguousRuns(*volume_, object);
+    std::vector<SectorRun> runs;
+    if (fat_.empty()) return runs;
+    DataMap map;
+    MapObjectData(object, map);
+    const uint64_t perCluster = bytesPerCluster_ / kSectorSize;
+    for (const Run& run : map.runs) AppendRun(runs, ClusterPosition(run.first) / kSectorSize, run.count * perCluster);
+    if (object.SizeKnown() && object.size != 0) TrimRuns(runs, (object.size + kSectorSize - 1) / kSectorSize);
+    return runs;
 }
 
 }  // namespace vx

@@ -7,6 +7,7 @@
 #include "fs/Analysis.h"
 #include "fs/AnalysisState.h"
 #include "fs/NtfsLayout.h"
+#include "fs/ObjectRuns.h"
 #include "settings/EventLog.h"
 
 namespace vx {
@@ -52,8 +53,9 @@ uint32_t CFileSystem_NTFS::ReadBytes(uint64_t position, uint32_t count, uint8_t*
 }
 
 uint32_t CFileSystem_NTFS::ReadCluster(int64_t cluster, uint8_t* buffer) const {
-    if (cluster < 0) return 0;
-    return ReadBytes(uint64_t(cluster) * bytesPerCluster_, bytesPerCluster_, buffer);
+    uint64_t position;
+    if (cluster < 0 || __builtin_mul_overflow(uint64_t(cluster), bytesPerCluster_, &position)) return 0;
+    return ReadBytes(position, bytesPerCluster_, buffer);
 }
 
 // The geometry comes from the boot sector itself: its bytes per sector may be
@@ -73,6 +75,20 @@ int CFileSystem_NTFS::ReadLayout() {
     bytesPerCluster_ = uint32_t(spc * bytesPerSector_);
     totalClusters_ = le64(boot, ntfs::boot::TotalSectors) / spc;
     if (totalClusters_ == 0) totalClusters_ = volume_->totalBytes / bytesPerCluster_;
+    // Every cluster's byte position must be a number.
+    totalClusters_ = std::min<uint64_t>(totalClusters_, uint64_t(INT64_MAX) / bytesPerCluster_);
+    // A volume larger than its source is damaged or cut off: runs within the
+    // stated size stay valid and read what exists, but nothing is allocated
+    // by the stated size.
+    presentClusters_ = totalClusters_;
+    if (const uint64_t source = SourceBytes()) {
+        const uint64_t present = (source + bytesPerCluster_ - 1) / bytesPerCluster_;
+        if (totalClusters_ > present) {
+            EventLog().LogError("NTFS volume is larger than its source: %llu clusters stated, %llu present; reading what exists",
+                                (unsigned long long)totalClusters_, (unsigned long long)present);
+            presentClusters_ = present;
+        }
+    }
     mftCluster_ = le64(boot, ntfs::boot::MftCluster);
     const int8_t perRecord = int8_t(le8(boot, ntfs::boot::ClustersPerRecord));
     uint64_t size = perRecord < 0 ? (-perRecord < 20 ? uint64_t(1) << -perRecord : 0)
@@ -116,7 +132,7 @@ int CFileSystem_NTFS::LoadMft() {
         count = std::min(count, clusters / std::max<uint64_t>(1, recordSize_ / bytesPerCluster_) *
                                     std::max<uint64_t>(1, bytesPerCluster_ / recordSize_));
     }
-    if (totalClusters_) count = std::min(count, totalClusters_ * bytesPerCluster_ / recordSize_);
+    if (presentClusters_) count = std::min(count, presentClusters_ * bytesPerCluster_ / recordSize_);
     recordCount_ = std::min<uint64_t>(count, uint64_t(INT32_MAX) + 1);
     return 1;
 }
@@ -128,8 +144,8 @@ int CFileSystem_NTFS::LoadClusterBitmap() {
     CMftRecord bitmap(this, image, ntfs::kBitmapRecord);
     if (bitmap.HasAttributeList()) bitmap.LoadAttributeList();
     // One bit per cluster, kept in 8-byte words: a larger size is damage.
-    uint64_t bytes = uint64_t(bitmap.DataSize());
-    if (totalClusters_) bytes = std::min(bytes, (totalClusters_ + 63) / 64 * 8);
+    // Without a known cluster count there is no bound to trust: no bitmap.
+    uint64_t bytes = presentClusters_ ? std::min<uint64_t>(bitmap.DataSize(), (presentClusters_ + 63) / 64 * 8) : 0;
     bytes = std::min<uint64_t>(bytes, UINT32_MAX);
     volume_->clusterBitmap.SetSize(bytes * 8, false);
     if (bytes) bitmap.ReadData(0, int64_t(bytes), volume_->clusterBitmap.Data());
@@ -179,16 +195,33 @@ bool CFileSystem_NTFS::ProcessRecord(int64_t n, ByteSpan image) {
     const uint16_t flags = scratch_->HeaderFlags();
     if (!(flags & ntfs::record::FlagInUse)) t.flags |= object_flag::Deleted;
     if (flags & ntfs::record::FlagDirectory) t.flags |= object_flag::Folder;
-    // A file whose names or data attribute moved into extension records.
-    if (scratch_->HasAttributeList() && (!scratch_->HasFileName() || (!t.IsFolder() && !scratch_->HasData())))
-        scratch_->LoadAttributeList();
+    // Names, data extents and times that moved into extension records.
+    if (scratch_->HasAttributeList()) scratch_->LoadAttributeList();
     if (!scratch_->FillObject(t, templateName_)) return false;
     if (!scratch_->Runs().empty()) t.cluster = uint64_t(std::max<int64_t>(scratch_->Runs().front().cluster, 0));
     t.start = t.cluster * bytesPerCluster_;
     t.name = templateName_.c_str();
-    if (t.id == ntfs::kRootRecord || t.parent == 0) return false;
-    Report(t);
-    return true;
+    if (t.id == ntfs::kRootRecord) return false;
+    // A file with several names (hard links) is listed once per name, each
+    // in its own folder; every one reads the record's data. A folder has
+    // one name.
+    std::vector<CMftRecord::Link> links;
+    if (!t.IsFolder()) links = scratch_->Links();
+    if (links.size() <= 1) {
+        if (t.parent == 0) return false;
+        Report(t);
+        return true;
+    }
+    bool reported = false;
+    for (const CMftRecord::Link& link : links) {
+        if (link.parent == 0) continue;
+        t.parent = link.parent;
+        t.name = link.name.c_str();
+        Report(t);
+        reported = true;
+    }
+    t.name = templateName_.c_str();
+    return reported;
 }
 
 int CFileSystem_NTFS::ReportRecordImage(ByteSpan image) {
@@ -242,13 +275,17 @@ int CFileSystem_NTFS::ParseVolume() {
             uint64_t records = 0;
             if (lcn >= 0) {
                 uint64_t contiguous = 1;
-                while (contiguous * bytesPerCluster_ - inner < kMftBatch && mft->VcnToLcn(vcn + contiguous) == lcn + int64_t(contiguous))
+                while (contiguous * bytesPerCluster_ - inner < kMftBatch &&
+                       uint64_t(mft->VcnToLcn(vcn + contiguous)) == uint64_t(lcn) + contiguous)
                     ++contiguous;
                 records = std::min({(contiguous * bytesPerCluster_ - inner) / recordSize_, perBatch, recordCount_ - n});
             }
             if (records > 0) {
                 const uint32_t bytes = uint32_t(records * recordSize_);
-                if (ReadBytes(uint64_t(lcn) * bytesPerCluster_ + inner, bytes, batch.data()) != bytes) records = 0;
+                uint64_t at;
+                if (__builtin_mul_overflow(uint64_t(lcn), bytesPerCluster_, &at) ||
+                    ReadBytes(at + inner, bytes, batch.data()) != bytes)
+                    records = 0;
             }
             // A record split between fragments, or a batch that would not read:
             // record by record, so a bad sector costs only its own records.
@@ -310,6 +347,26 @@ uint32_t CFileSystem_NTFS::FileRead(const FoundObject& object, void* buffer, uin
     } catch (...) {
         return 0;
     }
+}
+
+std::vector<SectorRun> CFileSystem_NTFS::SectorRuns(const FoundObject& object) {
+    if (object.IsFoundByContent()) return ContiguousRuns(*volume_, object);
+    std::vector<SectorRun> runs;
+    std::vector<uint8_t> image(recordSize_);
+    const bool byPosition = object.type == kTypeMftRecord && object.start != 0;
+    if (byPosition ? ReadBytes(object.start, recordSize_, image.data()) != recordSize_
+                   : ReadRecord(object.id, image.data()) == 0)
+        return runs;
+    CMftRecord record(this, image, byPosition ? -1 : object.id);
+    if (record.Damaged() || !record.NonResident()) return runs;
+    if (record.HasAttributeList()) record.LoadAttributeList();
+    const uint64_t perCluster = bytesPerCluster_ / kSectorSize;
+    for (const DataRun& run : record.Runs()) {
+        if (run.sparse || run.cluster < 0) continue;
+        AppendRun(runs, uint64_t(run.cluster) * perCluster, run.length * perCluster);
+    }
+    if (record.DataSize() > 0) TrimRuns(runs, (uint64_t(record.DataSize()) + kSectorSize - 1) / kSectorSize);
+    return runs;
 }
 
 }  // namespace vx

@@ -24,6 +24,7 @@ public:
 
     int ParseVolume() override;
     uint32_t FileRead(const FoundObject& object, void* buffer, uint64_t offset, uint32_t size) override;
+    std::vector<SectorRun> SectorRuns(const FoundObject& object) override;
 
     // The steps of ParseVolume. ReadLayout opens the volume and reads the
     // boot sector's geometry and the MFT's first record; ParseVolume and the
@@ -51,7 +52,10 @@ public:
     uint32_t RecordSize() const { return recordSize_; }
     uint64_t RecordCount() const { return recordCount_; }
     uint32_t BytesPerCluster() const { return bytesPerCluster_; }
+    // Clusters the boot sector states (runs must lie within them), and the
+    // ones the source holds (what allocations are sized by).
     uint64_t TotalClusters() const { return totalClusters_; }
+    uint64_t PresentClusters() const { return presentClusters_; }
     uint64_t DamagedRecords() const { return damaged_; }
 
     // Where found objects go. Unset, they go to the volume's add hook.
@@ -72,6 +76,7 @@ private:
     uint32_t bytesPerCluster_ = 4096;
     uint32_t bytesPerSector_ = 512;
     uint64_t totalClusters_ = 0;
+    uint64_t presentClusters_ = 0;
     uint64_t damaged_ = 0;
 
     mutable std::mutex mftMutex_;

@@ -26,6 +26,7 @@ namespace object_id {
 inline constexpr int32_t FatRoot = 0;
 inline constexpr int32_t Fat32Root = 2;
 inline constexpr int32_t NtfsRoot = 5;
+inline constexpr int32_t ExFatRoot = 1;    // no cluster has this number
 inline constexpr int32_t Computer = -12;
 inline constexpr int32_t RecycleBin = -17;
 inline constexpr int32_t LostFolders = -18;

@@ -1,7 +1,10 @@
 #include "fs/FoundObjectList.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "common/Notifier.h"
 #include "common/Strings.h"
@@ -15,6 +18,11 @@ namespace {
 constexpr size_t kChunkRecords = 1024;
 constexpr size_t kNameBlockBytes = 64 * 1024;
 constexpr uint32_t kNoSlot = CIndexHeads::kNone;
+constexpr uint16_t kLostFoldersFlags = object_flag::Folder | object_flag::ContainsDeleted | object_flag::NameAssigned;
+constexpr uint16_t kLostFilesFlags = kLostFoldersFlags | object_flag::Deleted;
+// Ids given to folders that had to leave an id to another: far below the
+// volume and category ids, and never a cluster or record number.
+constexpr int32_t kFirstSpareId = -0x10000000;
 
 size_t HashKey(int32_t key, size_t mask) {
     // Fibonacci hashing spreads the runs of consecutive cluster numbers.
@@ -161,7 +169,9 @@ FoundObject* CFoundObjectList::FindFolderLocked(int32_t id) const {
     return nullptr;
 }
 
-FoundObject* CFoundObjectList::MakeLostFolderLocked(int32_t id) {
+FoundObject* CFoundObjectList::MakeLostFolderLocked(int32_t id, int32_t nameId) {
+    // Whoever drives the analysis, a lost folder hangs below a root that exists.
+    MakeRootLocked(object_id::LostFolders, kLostFoldersFlags, str::LostFolders, lostFoldersRoot_);
     FoundObject folder;
     folder.flags = object_flag::Deleted | object_flag::Folder | object_flag::ContainsDeleted |
                    object_flag::NameAssigned;
@@ -169,9 +179,50 @@ FoundObject* CFoundObjectList::MakeLostFolderLocked(int32_t id) {
     folder.parent = object_id::LostFolders;
     folder.size = kSizeUnknown;
     FoundObject* record = NewRecord(folder);
-    record->name = OwnNameLocked(Format(LoadString(str::LostFolderName), int(id)));
+    record->name = OwnNameLocked(Format(LoadString(str::LostFolderName), int(nameId)));
     AddLocked(record);
     return record;
+}
+
+int32_t CFoundObjectList::SpareIdLocked() {
+    // Ids no file system hands out and no invented record uses.
+    while (idHeads_.Get(nextSpareId_) != kNoSlot) --nextSpareId_;
+    return nextSpareId_--;
+}
+
+uint32_t CFoundObjectList::SlotOf(const FoundObject* record) const {
+    for (uint32_t s = idHeads_.Get(record->id); s != kNoSlot; s = links_[s].nextSameId)
+        if (all_[s] == record) return s;
+    return kNoSlot;
+}
+
+void CFoundObjectList::ChangeIdLocked(uint32_t slot, int32_t id) {
+    FoundObject* record = all_[slot];
+    const uint32_t head = idHeads_.Get(record->id);
+    if (head == slot) {
+        idHeads_.Put(record->id, links_[slot].nextSameId);
+    } else {
+        for (uint32_t s = head; s != kNoSlot; s = links_[s].nextSameId)
+            if (links_[s].nextSameId == slot) {
+                links_[s].nextSameId = links_[slot].nextSameId;
+                break;
+            }
+    }
+    record->id = id;
+    links_[slot].nextSameId = idHeads_.Get(id);
+    idHeads_.Put(id, slot);
+}
+
+void CFoundObjectList::ChangeParentLocked(uint32_t slot, int32_t parent) {
+    UnlinkParent(slot);
+    all_[slot]->parent = parent;
+    LinkParent(slot);
+}
+
+bool CFoundObjectList::HoldsDeletedLocked(int32_t id) const {
+    for (uint32_t s = parentHeads_.Get(id); s != kNoSlot; s = links_[s].nextSameParent)
+        if (all_[s]->Is(object_flag::Deleted | object_flag::ContainsDeleted)) return true;
+    return false;
 }
 
 FoundObject* CFoundObjectList::AddFromFileSystem(const FoundObject& from, bool notify) {
@@ -203,11 +254,30 @@ FoundObject* CFoundObjectList::AddFromFileSystem(const FoundObject& from, bool n
             notices.push_back({all_[placeholder], kPlaceholderReplaced});
         }
 
+        // Two folders with one id would share their entries. On FAT that is a
+        // deleted folder whose first cluster now starts a live folder, or a
+        // directory entry pointing back up the tree: the entries read there
+        // stay with the live folder, else with the folder met first; the
+        // other folder keeps its name and place under an id of its own.
+        bool tookId = false;
+        if (incoming.IsFolder() && placeholder == kNoSlot) {
+            if (FoundObject* holder = FindFolderLocked(incoming.id)) {
+                const uint32_t slot = SlotOf(holder);
+                if (holder->IsDeleted() && !incoming.IsDeleted() && !holder->Is(object_flag::Embedded) &&
+                    slot != kNoSlot) {
+                    ChangeIdLocked(slot, SpareIdLocked());
+                    tookId = true;
+                } else {
+                    incoming.id = SpareIdLocked();
+                }
+            }
+        }
+
         const int32_t root = rootId.load();
         if (!FindFolderLocked(incoming.parent) && incoming.parent != 0 && incoming.id != 0 &&
             incoming.id != root && incoming.parent != root &&
             !(placeholder != kNoSlot && incoming.parent == incoming.id)) {
-            notices.push_back({MakeLostFolderLocked(incoming.parent), kLostFolderCreated});
+            notices.push_back({MakeLostFolderLocked(incoming.parent, incoming.parent), kLostFolderCreated});
         }
 
         if (placeholder != kNoSlot) {
@@ -224,7 +294,7 @@ FoundObject* CFoundObjectList::AddFromFileSystem(const FoundObject& from, bool n
             result = NewRecord(incoming);
             AddLocked(result);
         }
-        if (result->IsDeleted()) MarkContainsDeletedLocked(result);
+        if (result->IsDeleted() || (tookId && HoldsDeletedLocked(result->id))) MarkContainsDeletedLocked(result);
         notices.push_back({result, kObjectAdded});
     }
     if (notify)
@@ -274,6 +344,7 @@ FoundObject* CFoundObjectList::AddLost(const FoundObject& from, bool notify) {
                     for (uint32_t s = idHeads_.Get(info.group); s != kNoSlot && !haveGroup; s = links_[s].nextSameId)
                         haveGroup = all_[s]->IsFolder();
                     if (!haveGroup) {
+                        MakeRootLocked(object_id::LostFiles, kLostFilesFlags, str::LostFiles, lostFilesRoot_);
                         FoundObject group;
                         group.flags = object_flag::Folder | object_flag::ContainsDeleted | object_flag::NameAssigned;
                         group.id = info.group;
@@ -290,6 +361,99 @@ FoundObject* CFoundObjectList::AddLost(const FoundObject& from, bool notify) {
     } catch (...) {
         return nullptr;
     }
+}
+
+// Every record must be reachable from the root folder or one of the two lost
+// roots, or no view and no recovery ever gets to it. What a walk from there
+// misses hangs below a parent id no folder holds (it gets a lost folder), or
+// below a loop of folders (parent ids pointing back, as on a damaged volume or
+// one whose records were reused): the loop is cut at a deleted folder of it
+// when there is one, which goes under a lost folder of its own.
+size_t CFoundObjectList::AttachUnreachable() {
+    std::vector<PendingNotice> notices;
+    size_t moved = 0;
+    {
+        std::unique_lock lock(mutex_);
+        std::vector<uint8_t> reached(all_.size(), 0);
+        std::unordered_set<int32_t> expanded;
+        std::vector<int32_t> queue;
+        auto expand = [&](int32_t id) {
+            if (expanded.insert(id).second) queue.push_back(id);
+        };
+        auto walk = [&] {
+            while (!queue.empty()) {
+                const int32_t id = queue.back();
+                queue.pop_back();
+                for (uint32_t s = parentHeads_.Get(id); s != kNoSlot; s = links_[s].nextSameParent) {
+                    if (s >= reached.size()) reached.resize(all_.size(), 0);
+                    if (reached[s]) continue;
+                    reached[s] = 1;
+                    if (all_[s]->IsFolder()) expand(all_[s]->id);
+                }
+            }
+        };
+        for (uint32_t s = 0; s < all_.size(); ++s) {
+            const FoundObject* r = all_[s];
+            const bool top = r->Is(object_flag::Embedded) || r == lostFoldersRoot_ || r == lostFilesRoot_;
+            if (!top) continue;
+            reached[s] = 1;
+            if (r->IsFolder()) expand(r->id);
+        }
+        expand(rootId.load());
+        expand(object_id::LostFolders);
+        expand(object_id::LostFiles);
+        walk();
+
+        std::vector<uint32_t> path;
+        std::unordered_map<uint32_t, size_t> onPath;
+        for (uint32_t s = 0; s < reached.size() && s < all_.size(); ++s) {
+            if (reached[s]) continue;
+            // Climb until a parent id without a folder, or a folder met twice.
+            path.assign(1, s);
+            onPath.clear();
+            onPath.emplace(s, 0);
+            uint32_t cut = kNoSlot;
+            int32_t missing = 0;
+            bool noFolder = false;
+            for (size_t steps = 0; steps <= all_.size(); ++steps) {
+                const int32_t parent = all_[path.back()]->parent;
+                const FoundObject* folder = FindFolderLocked(parent);
+                const uint32_t f = folder ? SlotOf(folder) : kNoSlot;
+                if (f == kNoSlot) {
+                    noFolder = true;
+                    missing = parent;
+                    break;
+                }
+                if (f < reached.size() && reached[f]) break;  // reached meanwhile
+                if (const auto known = onPath.find(f); known != onPath.end()) {
+                    // The loop is path[known..]; cut it at a deleted folder of it.
+                    cut = f;
+                    for (auto it = path.begin() + ptrdiff_t(known->second); it != path.end(); ++it)
+                        if (all_[*it]->IsFolder() && all_[*it]->IsDeleted()) {
+                            cut = *it;
+                            break;
+                        }
+                    break;
+                }
+                onPath.emplace(f, path.size());
+                path.push_back(f);
+            }
+            if (!noFolder && cut == kNoSlot) continue;
+            const int32_t former = noFolder ? missing : all_[cut]->parent;
+            const size_t before = all_.size();
+            FoundObject* lost = MakeLostFolderLocked(noFolder ? missing : SpareIdLocked(), former);
+            if (!noFolder) ChangeParentLocked(cut, lost->id);
+            // The new lost folder, and "Lost folders" when it was made now.
+            reached.resize(all_.size(), 0);
+            for (size_t t = before; t < all_.size(); ++t) reached[t] = 1;
+            expand(lost->id);
+            notices.push_back({lost, kLostFolderCreated});
+            ++moved;
+            walk();
+        }
+    }
+    for (const PendingNotice& n : notices) Notify(n.record, n.code);
+    return moved;
 }
 
 void CFoundObjectList::MarkContainsDeletedLocked(FoundObject* record) {
@@ -422,18 +586,14 @@ FoundObject* CFoundObjectList::LostFoldersRoot() {
     FoundObject* root;
     {
         std::unique_lock lock(mutex_);
-        root = MakeRootLocked(object_id::LostFolders, object_flag::Folder | object_flag::ContainsDeleted |
-                                                          object_flag::NameAssigned,
-                              str::LostFolders, lostFoldersRoot_);
+        root = MakeRootLocked(object_id::LostFolders, kLostFoldersFlags, str::LostFolders, lostFoldersRoot_);
     }
     return root;
 }
 
 FoundObject* CFoundObjectList::LostFilesRoot() {
     std::unique_lock lock(mutex_);
-    return MakeRootLocked(object_id::LostFiles, object_flag::Deleted | object_flag::Folder |
-                                                    object_flag::ContainsDeleted | object_flag::NameAssigned,
-                          str::LostFiles, lostFilesRoot_);
+    return MakeRootLocked(object_id::LostFiles, kLostFilesFlags, str::LostFiles, lostFilesRoot_);
 }
 
 FoundObject* CFoundObjectList::LostFoldersRootIfAny() const {
@@ -493,6 +653,7 @@ void CFoundObjectList::Clear() {
     nameBlockUsed_ = nameBlockSize_ = 0;
     nameBytes_ = 0;
     lostFoldersRoot_ = lostFilesRoot_ = nullptr;
+    nextSpareId_ = kFirstSpareId;
 }
 
 }  // namespace vx

@@ -78,6 +78,12 @@ public:
     // again and returned instead. Null on failure.
     FoundObject* AddLost(const FoundObject& record, bool notify = true);
 
+    // Files what no walk from the root folder or the two lost roots reaches
+    // (records below a parent id no folder holds, or below a loop of
+    // folders) under lost folders. Run at the end of a file-system analysis.
+    // Returns the lost folders it made.
+    size_t AttachUnreachable();
+
     // Sets ContainsDeleted on a folder record and on every ancestor folder up
     // to the first one that already carries it.
     void MarkContainsDeleted(FoundObject* record);
@@ -112,6 +118,10 @@ public:
     void Visit(const std::function<void(const FoundObject&)>& visit) const;
     std::vector<FoundObject*> Snapshot() const;
     size_t Count() const;
+    // Holds the read lock while a reader walks many records through their
+    // pointers (a view sorting or drawing rows); no other call of the list
+    // may be made while it is held.
+    std::shared_lock<std::shared_mutex> ReadLock() const { return std::shared_lock(mutex_); }
 
     // A copy of `name` that lives until Clear.
     const char* OwnName(std::string_view name);
@@ -142,7 +152,13 @@ private:
     void UnlinkParent(uint32_t slot);
     FoundObject* FindFolderLocked(int32_t id) const;
     void ErasePositionLocked(const FoundObject* record);
-    FoundObject* MakeLostFolderLocked(int32_t id);
+    // A lost folder with `id` below "Lost folders", named after `nameId`.
+    FoundObject* MakeLostFolderLocked(int32_t id, int32_t nameId);
+    int32_t SpareIdLocked();
+    uint32_t SlotOf(const FoundObject* record) const;
+    void ChangeIdLocked(uint32_t slot, int32_t id);
+    void ChangeParentLocked(uint32_t slot, int32_t parent);
+    bool HoldsDeletedLocked(int32_t id) const;
     FoundObject* MakeRootLocked(int32_t id, uint16_t flags, int nameId, FoundObject*& field);
     void MarkContainsDeletedLocked(FoundObject* record);
     void Notify(FoundObject* record, int code);
@@ -167,6 +183,7 @@ private:
 
     FoundObject* lostFoldersRoot_ = nullptr;
     FoundObject* lostFilesRoot_ = nullptr;
+    int32_t nextSpareId_ = -0x10000000;
 };
 
 }  // namespace vx

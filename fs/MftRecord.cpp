@@ -51,7 +51,9 @@ bool DecodeRuns(ByteSpan pairs, uint64_t firstVcn, uint64_t totalClusters, std::
         if (length == 0 || length > (uint64_t(1) << 62) - vcn) return false;
         DataRun run;
         run.length = length;
-        run.sparse = delta == 0 ? 1 : 0;
+        // Sparse only without an offset field: an offset of 0 is cluster 0
+        // (the first run of $Boot), not a hole.
+        run.sparse = offsetBytes == 0 ? 1 : 0;
         run.firstVcn = vcn;
         run.lastVcn = vcn + length - 1;
         if (run.sparse) {
@@ -59,6 +61,9 @@ bool DecodeRuns(ByteSpan pairs, uint64_t firstVcn, uint64_t totalClusters, std::
         } else {
             int64_t cluster;
             if (__builtin_add_overflow(previous, delta, &cluster) || cluster < 0) return false;
+            // Every cluster of the run must be a cluster number, and one the
+            // volume has.
+            if (length > uint64_t(INT64_MAX) - uint64_t(cluster)) return false;
             if (totalClusters && (uint64_t(cluster) >= totalClusters || length > totalClusters - uint64_t(cluster)))
                 return false;
             run.cluster = cluster;
@@ -323,8 +328,11 @@ const DataRun* CMftRecord::RunAt(uint64_t vcn) const {
 
 int64_t CMftRecord::VcnToLcn(uint64_t vcn) const {
     const DataRun* run = RunAt(vcn);
-    if (!run || run->sparse) return -1;
-    return run->cluster + int64_t(vcn - run->firstVcn);
+    if (!run || run->sparse || run->cluster < 0) return -1;
+    uint64_t lcn;
+    if (__builtin_add_overflow(uint64_t(run->cluster), vcn - run->firstVcn, &lcn) || lcn > uint64_t(INT64_MAX))
+        return -1;
+    return int64_t(lcn);
 }
 
 uint32_t CMftRecord::ReadData(int64_t offset, int64_t count, uint8_t* out) const {
@@ -364,8 +372,10 @@ uint32_t CMftRecord::ReadPlain(uint64_t offset, uint64_t count, uint8_t* out) co
             done += take;
             continue;
         }
-        const uint64_t lcn = uint64_t(run->cluster) + (vcn - run->firstVcn);
-        const uint32_t got = fs_->ReadBytes(lcn * bpc + inner, uint32_t(take), out + done);
+        const int64_t lcn = VcnToLcn(vcn);
+        uint64_t at;
+        if (lcn < 0 || __builtin_mul_overflow(uint64_t(lcn), bpc, &at) || __builtin_add_overflow(at, inner, &at)) break;
+        const uint32_t got = fs_->ReadBytes(at, uint32_t(take), out + done);
         done += got;
         if (got < take) break;
     }
@@ -393,8 +403,10 @@ bool CMftRecord::ReadUnit(uint64_t unit, std::vector<uint8_t>& raw, std::vector<
             const size_t at = raw.size();
             const uint64_t bytes = (stop - vcn) * bpc;
             raw.resize(at + bytes);
-            const uint64_t lcn = uint64_t(run->cluster) + (vcn - run->firstVcn);
-            if (fs_->ReadBytes(lcn * bpc, uint32_t(bytes), raw.data() + at) != bytes) return false;
+            const int64_t lcn = VcnToLcn(vcn);
+            uint64_t position;
+            if (lcn < 0 || __builtin_mul_overflow(uint64_t(lcn), bpc, &position)) return false;
+            if (fs_->ReadBytes(position, uint32_t(bytes), raw.data() + at) != bytes) return false;
         }
         vcn = stop;
     }
@@ -426,6 +438,34 @@ uint32_t CMftRecord::ReadCompressed(uint64_t offset, uint64_t count, uint8_t* ou
         done += take;
     }
     return uint32_t(done);
+}
+
+std::vector<CMftRecord::Link> CMftRecord::Links() const {
+    std::vector<ByteSpan> values;
+    for (auto a = FindAttribute(ntfs::type::FileName); a; a = NextAttribute(*a, ntfs::type::FileName))
+        values.push_back(ResidentValue(*a));
+    for (const auto& value : extraNames_) values.emplace_back(value);
+    std::vector<Link> links, dos;
+    for (ByteSpan v : values) {
+        if (v.size() < ntfs::filename::Name) continue;
+        const uint32_t length = le8(v, ntfs::filename::NameLength);
+        if (length == 0 || !InRange(v, ntfs::filename::Name, 2 * size_t(length))) continue;
+        Link link;
+        link.parent = int32_t(uint32_t(le64(v, ntfs::filename::Parent)));
+        link.name = Utf16LeToUtf8(v.subspan(ntfs::filename::Name, 2 * size_t(length)));
+        const bool isDos = le8(v, ntfs::filename::NameSpace) == ntfs::filename::SpaceDos;
+        std::vector<Link>& into = isDos ? dos : links;
+        bool seen = false;
+        for (const Link& l : into) seen = seen || (l.parent == link.parent && l.name == link.name);
+        if (!seen) into.push_back(std::move(link));
+    }
+    // A DOS name is the short alias of a long name in the same folder.
+    for (Link& d : dos) {
+        bool alias = false;
+        for (const Link& l : links) alias = alias || l.parent == d.parent;
+        if (!alias) links.push_back(std::move(d));
+    }
+    return links;
 }
 
 int CMftRecord::FillObject(FoundObject& t, std::string& name) const {

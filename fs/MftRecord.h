@@ -70,6 +70,16 @@ public:
     // goes to `name` (t.name is left to the caller). 1, or 0 on failure.
     int FillObject(FoundObject& t, std::string& name) const;
 
+    // The record's names as a file system shows them: every file name of
+    // the Win32 or POSIX name space, each with its folder (hard links), and a
+    // DOS name only where no long name stands in its folder. In record order,
+    // the base record's names first.
+    struct Link {
+        int32_t parent = 0;
+        std::string name;
+    };
+    std::vector<Link> Links() const;
+
     ByteSpan Image() const { return image_; }
     uint16_t HeaderFlags() const;
     int64_t Number() const { return number_; }

@@ -1,5 +1,6 @@
 #include "fs/SectorAnalysis.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -18,6 +19,23 @@ namespace {
 
 // Hands the scan's candidates to the add hook one at a time: the counters,
 // the found-volume list and the log lines are shared by every worker.
+// The database's formats, and exFAT boot sectors besides: exFAT shares its
+// partition type (7) with NTFS, and a found boot sector of either is
+// reported under it; the found volume's own boot sector tells them apart.
+class CVolumeScanMatcher final : public IScanMatcher {
+public:
+    void MatchAt(ByteSpan block, size_t offset, std::vector<int32_t>& out) const override {
+        database_.MatchAt(block, offset, out);
+        if (InRange(block, offset, kSectorSize) && CVolume::IsExFatBootSector(block.data() + offset) &&
+            std::find(out.begin(), out.end(), kPartitionTypeNtfsExFat) == out.end())
+            out.push_back(kPartitionTypeNtfsExFat);
+    }
+
+private:
+    static constexpr int32_t kPartitionTypeNtfsExFat = 7;
+    CDatabaseScanMatcher database_;
+};
+
 class CVolumeScanSink final : public IScanSink {
 public:
     explicit CVolumeScanSink(CVolume& volume) : volume_(volume) {}
@@ -38,7 +56,7 @@ uint64_t RunSectorScan(CVolume& volume) {
     analysis.progress = 0;
     // Lost files are filed under group folders below "Lost files".
     if (!volume.searchOnly) volume.collection.LostFilesRoot();
-    CDatabaseScanMatcher matcher;
+    CVolumeScanMatcher matcher;
     CVolumeScanSink sink(volume);
     CSectorScan scan(volume, matcher, sink, ScanControl{analysis.running, analysis.total, analysis.progress,
                                                         analysis.startUnit.load()});

@@ -10,14 +10,15 @@ namespace {
 
 class CFaultySectorReader final : public ISectorReader {
 public:
-    CFaultySectorReader(std::unique_ptr<ISectorReader> inner, std::shared_ptr<const std::set<uint64_t>> bad)
-        : inner_(std::move(inner)), bad_(std::move(bad)) {}
+    CFaultySectorReader(std::unique_ptr<ISectorReader> inner, std::shared_ptr<const std::set<uint64_t>> bad,
+                        uint64_t failFrom)
+        : inner_(std::move(inner)), bad_(std::move(bad)), failFrom_(failFrom) {}
 
     int64_t ReadAt(void* buffer, size_t length, uint64_t position, int* error) override {
         if (length > 0) {
             const uint64_t first = position / 512, last = (position + length - 1) / 512;
             auto it = bad_->lower_bound(first);
-            if (it != bad_->end() && *it <= last) {
+            if ((it != bad_->end() && *it <= last) || last >= failFrom_) {
                 if (error) *error = EIO;
                 return -1;
             }
@@ -33,13 +34,15 @@ public:
 private:
     std::unique_ptr<ISectorReader> inner_;
     std::shared_ptr<const std::set<uint64_t>> bad_;
+    uint64_t failFrom_;
 };
 
 }  // namespace
 
 std::unique_ptr<ISectorReader> MakeFaultySectorReader(std::unique_ptr<ISectorReader> inner,
-                                                      std::shared_ptr<const std::set<uint64_t>> bad) {
-    return std::make_unique<CFaultySectorReader>(std::move(inner), std::move(bad));
+                                                      std::shared_ptr<const std::set<uint64_t>> bad,
+                                                      uint64_t failFrom) {
+    return std::make_unique<CFaultySectorReader>(std::move(inner), std::move(bad), failFrom);
 }
 
 bool ParseSectorList(const std::string& text, std::set<uint64_t>& out) {

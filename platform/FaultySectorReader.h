@@ -12,9 +12,11 @@
 namespace vx {
 
 // Wraps `inner`: a read that touches any sector of `bad` (absolute 512-byte
-// sectors of the file or device) fails with EIO.
+// sectors of the file or device), or any sector from `failFrom` on, fails
+// with EIO.
 std::unique_ptr<ISectorReader> MakeFaultySectorReader(std::unique_ptr<ISectorReader> inner,
-                                                      std::shared_ptr<const std::set<uint64_t>> bad);
+                                                      std::shared_ptr<const std::set<uint64_t>> bad,
+                                                      uint64_t failFrom = UINT64_MAX);
 
 // Parses "7,100-103" into sectors; false on a malformed or oversized list.
 bool ParseSectorList(const std::string& text, std::set<uint64_t>& out);

@@ -1,5 +1,7 @@
 #include "platform/SectorReader.h"
 
+#include "platform/ImageContainers.h"
+
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <linux/hdreg.h>
@@ -113,7 +115,14 @@ std::unique_ptr<ISectorReader> OpenSectorReader(const std::string& path, std::st
         std::lock_guard lock(g_factoryMutex);
         factory = g_factory;
     }
-    return factory ? factory(path, error) : OpenPosixSectorReader(path, error);
+    if (factory) return factory(path, error);
+    std::string containerError;
+    if (std::unique_ptr<ISectorReader> container = OpenContainerSectorReader(path, &containerError)) return container;
+    if (!containerError.empty()) {
+        if (error) *error = containerError;
+        return nullptr;
+    }
+    return OpenPosixSectorReader(path, error);
 }
 
 }  // namespace vx

@@ -33,6 +33,11 @@ public:
     // st_rdev for a block device, 0 for a regular file.
     virtual dev_t DeviceNumber() const { return 0; }
     virtual bool IsBlockDevice() const { return false; }
+    // What holds the sectors: "raw" for a plain file or a device, else the
+    // container's kind ("split raw", "E01", "VHD", "VHDX", "VMDK", "QCOW2").
+    virtual const char* ContainerKind() const { return "raw"; }
+    // The acquisition hash the container stores ("MD5 <hex>"), or empty.
+    virtual std::string StoredHash() const { return {}; }
 };
 
 // Opens `path` with O_RDONLY|O_CLOEXEC, nothing else. Null on failure, with
@@ -40,7 +45,8 @@ public:
 std::unique_ptr<ISectorReader> OpenPosixSectorReader(const std::string& path, std::string* error);
 
 // The seam below every volume: volumes open their readers through this
-// factory. Tests install one that wraps the POSIX reader to make chosen
+// factory. Without one, an image container (platform/ImageContainers.h) is
+// opened through its library and anything else as a plain file or device. Tests install one that wraps the POSIX reader to make chosen
 // sectors fail; null restores the POSIX reader.
 using SectorReaderFactory = std::function<std::unique_ptr<ISectorReader>(const std::string& path, std::string* error)>;
 void SetSectorReaderFactory(SectorReaderFactory factory);

@@ -130,6 +130,12 @@ void CEventLog::SetReceiver(INotifier* receiver) {
     receiver_ = receiver;
 }
 
+void CEventLog::ClearLines() {
+    std::lock_guard lock(mutex_);
+    lines_.clear();
+    lines_.shrink_to_fit();
+}
+
 void CEventLog::ClearReceiver() {
     std::lock_guard lock(mutex_);
     receiver_ = nullptr;

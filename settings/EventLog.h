@@ -45,6 +45,8 @@ public:
     bool FileEnabled() const;
 
     size_t LineCount() const;
+    // Forgets the lines kept so far (a fuzzing run logs millions of them).
+    void ClearLines();
     std::vector<std::string> Lines() const;
 
     static std::string TimeStamp();

@@ -136,9 +136,9 @@ int CSectorScan::RunScan() {
     if (!limited_) runs_ = {{startSector, totalSectors_ > startSector ? totalSectors_ - startSector : 0}};
     for (const SectorRun& run : runs_) {
         if (!Running()) break;
-        const uint64_t runEnd = std::min(run.first + run.count, totalSectors_);
+        const uint64_t runEnd = std::min(run.start + run.count, totalSectors_);
         bool handed = true;
-        for (uint64_t sector = std::max(run.first, startSector); sector < runEnd && Running(); sector += blockSectors) {
+        for (uint64_t sector = std::max(run.start, startSector); sector < runEnd && Running(); sector += blockSectors) {
             const uint64_t n = ReadBlock(spare_.get(), sector, runEnd - sector);
             const uint64_t done = (sector * kSectorSize + n) / bytesPerCluster_;
             control_.progress = done < totalUnits ? done : totalUnits;

@@ -205,7 +205,8 @@ TEST_F(BootSectorTest, BootSectorOfEachFileSystemFillsTheDescriptor) {
             ByteSpan b(reinterpret_cast<const uint8_t*>(boot.data()), boot.size());
             EXPECT_EQ(volume.serialNumber, le32(b, 0x48));
             EXPECT_EQ(volume.serialNumberHigh, le32(b, 0x4C));
-            EXPECT_EQ(volume.totalSectors, 0u);  // NTFS gives no size here
+            EXPECT_EQ(volume.totalSectors, le64(b, 0x28));  // as stated: the backup boot sector follows them
+            EXPECT_EQ(volume.totalSectors, c.sectors - 1);
         }
         EXPECT_EQ(std::memcmp(volume.oemName.data(), test::ReadFile(file).data() + 3, 8), 0);
     }

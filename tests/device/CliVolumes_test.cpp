@@ -36,8 +36,10 @@ TEST(CliVolumes, InfoListsThePartitionsOfADiskImage) {
             " && mkfs.fat -F 32 -s 1 -n INNER --offset=24576 " + Quote(disk) + " 40000");
     const std::string json = MustRun(Cli("info --json " + Quote(disk)));
     EXPECT_NE(json.find("\"type_code\": 0, \"fs_name\": \"Unknown\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"partitions\": [{\"start\": 1048576, \"type\": 14, \"type_code\": 4}, "
-                        "{\"start\": 12582912, \"type\": 11, \"type_code\": 11}]"),
+    EXPECT_NE(json.find("\"partitions\": [{\"start\": 1048576, \"type\": 14, \"type_code\": 4, \"total_bytes\": 10485760, "
+                        "\"fs_name\": \"FAT16\", \"name\": \"\", \"type_guid\": \"\"}, "
+                        "{\"start\": 12582912, \"type\": 11, \"type_code\": 11, \"total_bytes\": 40960000, "
+                        "\"fs_name\": \"FAT32\", \"name\": \"\", \"type_guid\": \"\"}]"),
               std::string::npos)
         << json;
     const std::string text = MustRun(Cli("info " + Quote(disk)));

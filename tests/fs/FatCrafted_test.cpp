@@ -145,7 +145,12 @@ TEST_F(FatCraftedTest, DirectoryEntryRules) {
     entries += Entry("\xE5" "ELETE~1TXT", 0x20, 12, 10);
     entries += LongEntries("Wrong Owner.txt", uint8_t(Checksum("OWNER   TXT") + 1), false);
     entries += Entry("OWNER   TXT", 0x20, 14, 10);
-    entries += Entry("EMPTY   TXT", 0x20, 0, 0);                // no cluster: not listed
+    entries += Entry("EMPTY   TXT", 0x20, 0, 0);                // an empty file: listed, size 0
+    entries += Entry("\xE5" "MPTY2  TXT", 0x20, 0, 0);         // a deleted empty file: listed
+    entries += Entry("NODATA  TXT", 0x20, 0, 10);               // bytes but no cluster: nothing to read
+    entries += Entry("NODIR      ", 0x10, 0, 0);                // a folder whose cluster was cleared
+    entries += Entry("ONE     TXT", 0x20, 1, 10);               // cluster 1 is no data cluster
+    entries += Entry("PAST    TXT", 0x20, 0xFF0, 10);           // past the data area
     entries += Entry("LOOP       ", 0x10, 20, 0);
     entries += Entry("BIG        ", 0x10, 40, 0);
     entries += std::string(32, '\0');                           // end of directory
@@ -184,13 +189,16 @@ TEST_F(FatCraftedTest, DirectoryEntryRules) {
     EXPECT_TRUE(listing.count("/LOOP/INLOOP2.TXT"));
     EXPECT_TRUE(listing.count("/BIG/split across clusters.txt"));
     EXPECT_TRUE(listing.count("/BIG/THIRD.TXT"));
+    ASSERT_TRUE(listing.count("/EMPTY.TXT") && listing.count("/_MPTY2.TXT"));
+    EXPECT_EQ(listing["/EMPTY.TXT"].size, 0u);
+    EXPECT_FALSE(listing["/EMPTY.TXT"].IsDeleted());
+    EXPECT_EQ(listing["/_MPTY2.TXT"].size, 0u);
+    EXPECT_TRUE(listing["/_MPTY2.TXT"].IsDeleted());
     for (const auto& [path, r] : listing) {
-        EXPECT_EQ(path.find("lower"), std::string::npos);
-        EXPECT_EQ(path.find("VOLNAME"), std::string::npos);
-        EXPECT_EQ(path.find("EMPTY"), std::string::npos);
-        EXPECT_EQ(path.find("a deleted long name"), std::string::npos);
+        for (const char* skipped : {"lower", "VOLNAME", "NODATA", "NODIR", "ONE", "PAST", "a deleted long name"})
+            EXPECT_EQ(path.find(skipped), std::string::npos) << skipped;
     }
-    EXPECT_EQ(listing.size(), 14u) << "each entry of the looping folder is listed once";
+    EXPECT_EQ(listing.size(), 16u) << "each entry of the looping folder is listed once";
 }
 
 // Reads follow the chain of a live file and skip the clusters in use for a
@@ -227,6 +235,21 @@ TEST_F(FatCraftedTest, ObjectReadsFollowTheirClusters) {
     byContent.size = 600;
     EXPECT_EQ(volume->ReadObjectData(byContent, buf.data(), 0, 600), 600u);
     EXPECT_EQ(buf.substr(0, 600), cluster(62).substr(10) + cluster(63).substr(0, 98));
+}
+
+// A size no data area can hold is cut to the data area (found by fuzzing:
+// fuzz/fat/regressions/size-past-volume).
+TEST_F(FatCraftedTest, SizePastTheDataAreaIsCutToIt) {
+    const std::string image = dir_ / "huge.img";
+    test::MustRun("mkfs.fat -C -F 12 " + Quote(image) + " 1440 >/dev/null");
+    const Geometry g = ReadGeometry(image, 12);
+    Patch(image, uint64_t(g.rootSector) * 512,
+          Entry("HUGE    BIN", 0x20, 60, 0xFFFFFFFF) + Entry("FITS    BIN", 0x20, 70, 4000));
+    std::unique_ptr<CVolume> volume = Analyse(image);
+    auto listing = test::Listing(*volume);
+    const uint64_t dataArea = uint64_t(2880 - g.firstData) * 512 / g.bytesPerCluster * g.bytesPerCluster;
+    EXPECT_EQ(listing["/HUGE.BIN"].size, dataArea);
+    EXPECT_EQ(listing["/FITS.BIN"].size, 4000u);
 }
 
 TEST_F(FatCraftedTest, Fat32RootClusterOtherThanTwoKeepsItsFilesInTheRoot) {

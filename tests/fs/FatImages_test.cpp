@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fs/FatTime.h"
+#include "fs/ObjectRuns.h"
 #include "tests/fs/FatFixture.h"
 
 namespace vx {
@@ -137,6 +138,33 @@ TEST_P(FatImageTest, ListsLiveAndDeletedObjectsWithTheirData) {
     }
     EXPECT_EQ(volume->fsFilesFound.load() + volume->fsFoldersFound.load(), listing.size());
     EXPECT_TRUE(volume->collection.CopyChildren(object_id::LostFolders).empty());
+}
+
+TEST_P(FatImageTest, SectorRunsListTheFragmentsInFileOrder) {
+    const std::string src = *dir_ / (std::string(GetParam().name) + "-src");
+    std::unique_ptr<CVolume> volume = test::OpenImage(Build(GetParam()));
+    test::AnalyseFat(*volume);
+    auto listing = test::Listing(*volume);
+    for (const char* path : {"/FRAG/big fragment.bin", "/FRAG/deleted fragment.bin", "/readme.txt"}) {
+        SCOPED_TRACE(path);
+        const FoundObject& object = listing[path];
+        const std::vector<SectorRun> runs = ObjectSectorRuns(*volume, object);
+        ASSERT_FALSE(runs.empty());
+        if (std::string(path).find("fragment") != std::string::npos) {
+            EXPECT_GE(runs.size(), 2u);
+        }
+        std::string data;
+        uint64_t sectors = 0;
+        for (const SectorRun& run : runs) {
+            std::string bytes(run.count * kSectorSize, '\0');
+            ASSERT_EQ(volume->ReadSectors(bytes.data(), run.start, run.count), bytes.size());
+            data += bytes;
+            sectors += run.count;
+        }
+        EXPECT_EQ(sectors, (object.size + kSectorSize - 1) / kSectorSize);
+        data.resize(object.size);
+        EXPECT_EQ(test::Sha256Bytes(data), test::Sha256File(src + path));
+    }
 }
 
 TEST_P(FatImageTest, FragmentedFilesReallyAreFragmented) {

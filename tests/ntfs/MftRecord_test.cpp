@@ -39,6 +39,32 @@ TEST(DecodeRuns, ARunWithoutOffsetIsSparseAndMapsNowhere) {
     EXPECT_EQ(none.VcnToLcn(0), -1);
 }
 
+TEST(DecodeRuns, AnOffsetOfZeroIsClusterZeroNotAHole) {
+    // $Boot's run: 2 clusters at cluster 0, the offset field present.
+    const std::vector<uint8_t> pairs = {0x11, 0x02, 0x00, 0x00};
+    std::vector<DataRun> runs;
+    ASSERT_TRUE(DecodeRuns(pairs, 0, 1000, runs));
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].cluster, 0);
+    EXPECT_EQ(runs[0].sparse, 0u);
+}
+
+TEST(DecodeRuns, ClustersPastTwoToTheSixtyThirdAreRefused) {
+    // 16 clusters from 2^63 - 4, under a claimed count that allows anything.
+    const std::vector<uint8_t> past = {0x81, 16, 0xFC, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x00};
+    std::vector<DataRun> runs;
+    EXPECT_FALSE(DecodeRuns(past, 0, UINT64_MAX, runs));
+    EXPECT_TRUE(runs.empty());
+    // 16 clusters from 2^63 - 20 end just below: they map without overflow.
+    const std::vector<uint8_t> below = {0x81, 16, 0xEC, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x00};
+    ASSERT_TRUE(DecodeRuns(below, 0, UINT64_MAX, runs));
+    ASSERT_EQ(runs.size(), 1u);
+    CMftRecord record(nullptr, RecordBuilder().FileName(5, "far.bin", 1).NonResidentData(below, 16 * 4096).Build(30));
+    ASSERT_EQ(record.Runs().size(), 1u);
+    EXPECT_EQ(record.VcnToLcn(15), INT64_MAX - 4);
+    EXPECT_EQ(record.VcnToLcn(16), -1);
+}
+
 TEST(DecodeRuns, DamagedListsEndWithTheRunsBefore) {
     struct Case {
         const char* what;

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "fs/NtfsLayout.h"
+#include "fs/ObjectRuns.h"
 #include "tests/ntfs/NtfsFixtures.h"
 #include "tests/support/TestSupport.h"
 
@@ -56,6 +57,11 @@ TEST_P(NtfscpGeometry, FilesCopiedInReadBack) {
         EXPECT_FALSE(o->IsDeleted());
         EXPECT_EQ(a.ReadAll(*o), test::ReadFile(dir / name)) << name << " with " << GetParam().options;
     }
+    // $Boot is one run at cluster 0: the boot sector and its loader, not a hole.
+    const FoundObject* boot = a.ByPath("$Boot");
+    ASSERT_NE(boot, nullptr);
+    ASSERT_GE(boot->size, 512u);
+    EXPECT_EQ(a.ReadAll(*boot), test::ReadFile(image).substr(0, boot->size)) << GetParam().options;
 }
 
 INSTANTIATE_TEST_SUITE_P(Mkntfs, NtfscpGeometry,
@@ -187,6 +193,22 @@ TEST_F(MountedVolume, FragmentedSparseAndCompressedFilesAreWhatTheyClaim) {
     uint64_t stored = 0;
     for (const DataRun& r : packed.Runs()) stored += r.sparse ? 0 : r.length;
     EXPECT_LT(stored * 1024, 320000u / 2);
+}
+
+TEST_F(MountedVolume, SectorRunsOfAFragmentedFileReadBackItsBytes) {
+    const test::Analysis& a = *analysis_;
+    const FoundObject& big = *a.ByPath("big.bin");
+    const std::vector<SectorRun> runs = ObjectSectorRuns(*a.volume, big);
+    EXPECT_GT(runs.size(), 20u);
+    std::string data;
+    for (const SectorRun& run : runs) {
+        std::string bytes(run.count * kSectorSize, '\0');
+        ASSERT_EQ(a.volume->ReadSectors(bytes.data(), run.start, run.count), bytes.size());
+        data += bytes;
+    }
+    data.resize(big.size);
+    EXPECT_TRUE(data == Source("big.bin"));
+    EXPECT_TRUE(ObjectSectorRuns(*a.volume, *a.ByPath("Docs/small.txt")).empty());  // resident
 }
 
 TEST_F(MountedVolume, DeletedFilesAndFoldersAreListedAndRead) {

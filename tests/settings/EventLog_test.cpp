@@ -30,6 +30,15 @@ TEST_F(EventLogTest, LineFormsWithoutTimeStamps) {
     for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i], cases[i].line) << "level " << cases[i].level;
 }
 
+TEST_F(EventLogTest, ClearLinesForgetsWhatWasKept) {
+    log_.SetTimeStamp(false);
+    log_.LogText("before");
+    log_.ClearLines();
+    EXPECT_EQ(log_.LineCount(), 0u);
+    log_.LogText("after");
+    EXPECT_EQ(log_.Lines(), std::vector<std::string>{"after"});
+}
+
 TEST_F(EventLogTest, StampedLinesStartWithLocalDateAndTime) {
     log_.LogError("Volume %s seek error on position %lld", "sdb1", 1234LL);
     log_.LogText("Program running.");

@@ -1,0 +1,122 @@
+#include "ui/app/ScreenshotRun.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "fs/Analysis.h"
+#include "settings/EventLog.h"
+#include "ui/app/App.h"
+#include "ui/app/Commands.h"
+#include "ui/app/HelpWindow.h"
+#include "ui/app/SplashScreen.h"
+#include "ui/app/MainFrame.h"
+#include "ui/explorer/ExploreView.h"
+
+namespace vx {
+
+namespace {
+
+// One step: wait until `ready` holds (checked every 100 ms), then take the
+// picture `name` (of the dialog in front, when there is one) and run `after`.
+struct Step {
+    QString name;
+    std::function<bool()> ready;
+    std::function<void()> after;
+    std::function<QWidget*()> target = nullptr;  // default: the dialog in front, else the main window
+};
+
+class CScreenshotRun : public QObject {
+public:
+    CScreenshotRun(CApp& app, QString folder, std::vector<Step> steps)
+        : QObject(&app), app_(app), folder_(std::move(folder)), steps_(std::move(steps)) {
+        QDir().mkpath(folder_);
+        connect(&timer_, &QTimer::timeout, this, &CScreenshotRun::Tick);
+        timer_.start(100);
+    }
+
+private:
+    void Tick() {
+        if (next_ >= steps_.size()) {
+            timer_.stop();
+            QApplication::quit();
+            return;
+        }
+        Step& step = steps_[next_];
+        if (step.ready && !step.ready()) return;
+        if (CMainFrame* frame = app_.Frame()) frame->OnTimer250();  // the bar as of now
+        QWidget* target = step.target ? step.target() : QApplication::activeModalWidget();
+        if (!target) target = app_.MainWindow();
+        if (target && !step.name.isEmpty()) target->grab().save(folder_ + "/" + step.name + ".png");
+        ++next_;
+        if (step.after) step.after();
+    }
+
+    CApp& app_;
+    QString folder_;
+    std::vector<Step> steps_;
+    size_t next_ = 0;
+    QTimer timer_;
+};
+
+// True once `ms` milliseconds have passed since the first call of the returned check.
+std::function<bool()> After(int ms) {
+    auto start = std::make_shared<qint64>(-1);
+    return [start, ms] {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (*start < 0) *start = now;
+        return now - *start >= ms;
+    };
+}
+
+}  // namespace
+
+void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLine) {
+    auto frame = [&app] { return app.Frame(); };
+    std::vector<Step> steps;
+    steps.push_back({"splash", After(300), nullptr, [] {
+                         for (QWidget* w : QApplication::topLevelWidgets())
+                             if (qobject_cast<CSplashScreen*>(w) && w->isVisible()) return w;
+                         return static_cast<QWidget*>(nullptr);
+                     }});
+    steps.push_back({QString(), [frame] { return frame() && frame()->windowTitle() != "Vornex"; }, nullptr});
+    steps.push_back({"main-start", After(3000), [frame, volume, analyze = commandLine.analyze] {
+                         if (!analyze) return;
+                         // The explorer starts the analysis of its selected drive; the run
+                         // starts it directly where the explorer does not take the command.
+                         if (!frame()->OnCommand(ID_DISK_START_ANALYZING)) AnalysisController().StartAnalysis(volume);
+                     }});
+    if (commandLine.analyze) {
+        steps.push_back({"main-during",
+                         [] {
+                             const AnalysisState& s = TheAnalysisState();
+                             // A small image may be done before a quarter is seen.
+                             return !s.Running() || (s.phase == 0 && s.total > 0 && s.progress * 4 > s.total);
+                         },
+                         nullptr});
+        steps.push_back({QString(), [] { return !TheAnalysisState().Running(); }, nullptr});
+        steps.push_back({"main-after", After(2500), nullptr});
+    }
+    // A dialog: open it queued in `after` (it runs its own loop), take its
+    // picture in the next step and close it in that step's `after`.
+    auto closeDialog = [] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+    };
+    steps.push_back({QString(), nullptr, [&app] {
+                         QMetaObject::invokeMethod(&app, [&app] { app.About(); }, Qt::QueuedConnection);
+                     }});
+    steps.push_back({"about", After(700), closeDialog});
+    steps.push_back({QString(), nullptr, [&app] { app.Help(ID_HELP_RECOVERY_GUIDE); }});
+    steps.push_back({"help-guide", After(700), nullptr, [&app] { return static_cast<QWidget*>(app.HelpWindow()); }});
+    // Later steps (search pane, Recover dialog, progress dialog, probable-size
+    // dialog) go here the same way: a command in `after`, the picture in the next step.
+    new CScreenshotRun(app, QString::fromStdString(commandLine.shotsFolder), std::move(steps));
+}
+
+}  // namespace vx
