@@ -8,6 +8,7 @@ namespace vx {
 namespace {
 constexpr size_t kWindowSize = 256 * 1024;
 constexpr uint64_t kAlign = 512;
+constexpr uint64_t kJumpRead = 4096;
 }  // namespace
 
 const uint8_t* MemoryByteSource::Direct(uint64_t position, size_t length) {
@@ -36,7 +37,11 @@ ByteSpan BoundedReader::View(uint64_t offset, size_t length) {
         // Refill from a sector boundary, so that the volume reads whole sectors.
         const uint64_t misalign = (start_ + offset) % kAlign;
         const uint64_t from = misalign <= offset ? offset - misalign : offset;
-        const uint64_t wanted = std::min<uint64_t>(kWindowSize, limit_ - from);
+        // Reading on from the window's end fills it whole; a jump (a header
+        // stepped to by its size) reads only a few sectors.
+        const bool sequential = windowLength_ != 0 && offset == windowOffset_ + windowLength_;
+        const uint64_t span = sequential ? kWindowSize : std::max<uint64_t>(kJumpRead, offset - from + length);
+        const uint64_t wanted = std::min<uint64_t>(std::min<uint64_t>(kWindowSize, span), limit_ - from);
         windowOffset_ = from;
         windowLength_ = source_.ReadAt(start_ + from, window_.data(), size_t(wanted));
         if (offset >= windowOffset_ + windowLength_) return {};

@@ -55,7 +55,7 @@ const Row kRules[] = {
     {f::Rar, {RarSize, 64 * GiB, true}},
     {f::Bzip2, {Bzip2Size, 4 * GiB, false}},
     {f::Sqlite, {SqliteSize, 64 * GiB, true, false}},
-    {f::Tar, {TarSize, 64 * GiB, true}},
+    {f::Tar, {TarSize, 64 * GiB, false}},
     {f::Matroska, {MatroskaSize, 64 * GiB, true}},
     {f::WebM, {MatroskaSize, 64 * GiB, true}},
     {f::Xz, {XzSize, 4 * GiB, false}},
