@@ -145,6 +145,7 @@ void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLi
     steps.push_back({QString(), [frame] { return frame() && frame()->windowTitle() != "Vornex"; }, nullptr});
     steps.push_back({"main-start", After(3000), [frame, volume, analyze = commandLine.analyze] {
                          if (!analyze) return;
+                         frame()->Explorer()->SelectVolume(volume);
                          // The explorer starts the analysis of its selected drive; the run
                          // starts it directly where the explorer does not take the command.
                          if (!frame()->OnCommand(ID_DISK_START_ANALYZING)) AnalysisController().StartAnalysis(volume);
