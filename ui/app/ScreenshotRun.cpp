@@ -4,6 +4,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QPixmap>
+#include <QPushButton>
+#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -18,6 +21,12 @@
 #include "ui/app/SplashScreen.h"
 #include "ui/app/MainFrame.h"
 #include "ui/explorer/ExploreView.h"
+#include "ui/explorer/FilesListView.h"
+#include "ui/explorer/FindInFound.h"
+#include "ui/explorer/SearchBarView.h"
+#include "ui/recovery/ProbableSizeDlg.h"
+#include "ui/recovery/RecoverDlg.h"
+#include "ui/recovery/RecoveryProgressDlg.h"
 
 namespace vx {
 
@@ -75,6 +84,54 @@ std::function<bool()> After(int ms) {
     };
 }
 
+// The explorer's steps after an analysis: the search pane with the deleted
+// files, the Recover dialog for the first of them, its progress dialog (the
+// files go to a temporary folder of this run), and the probable-size dialog
+// as Set New Size shows it.
+void AddExplorerSteps(std::vector<Step>& steps, const std::function<CMainFrame*()>& frame) {
+    auto explorer = [frame] { return frame()->Explorer(); };
+    auto recovered = std::make_shared<QTemporaryDir>();
+    steps.push_back({QString(), nullptr, [explorer] {
+                         explorer()->OnCommand(ID_VIEW_SEARCH);
+                         explorer()->Search()->Form()->searchButton->click();
+                     }});
+    steps.push_back({"search-results",
+                     [explorer] {
+                         return !explorer()->Search()->Running() &&
+                                explorer()->Search()->Results()->Model().rowCount() > 0;
+                     },
+                     [explorer, recovered] {
+                         CFilesListView* results = explorer()->Search()->Results();
+                         results->selectRow(0);
+                         explorer()->SetFocusedView(results);
+                         QMetaObject::invokeMethod(
+                             explorer(), [explorer] { explorer()->OnCommand(ID_FILE_RECOVER); }, Qt::QueuedConnection);
+                     }});
+    steps.push_back({"recover-dialog",
+                     [] { return qobject_cast<COnRecoveryDlg*>(QApplication::activeModalWidget()) != nullptr; },
+                     [recovered] {
+                         auto* dialog = qobject_cast<COnRecoveryDlg*>(QApplication::activeModalWidget());
+                         dialog->destination->setText(recovered->path() + QStringLiteral("/"));
+                         dialog->accept();
+                     }});
+    steps.push_back({"recover-progress",
+                     [] {
+                         auto* dialog = qobject_cast<CRecoveryProgressDlg*>(QApplication::activeModalWidget());
+                         return dialog && dialog->FinishedShown();
+                     },
+                     [] { qobject_cast<CRecoveryProgressDlg*>(QApplication::activeModalWidget())->okButton->click(); }});
+    steps.push_back({QString(), [] { return QApplication::activeModalWidget() == nullptr; }, [explorer] {
+                         QMetaObject::invokeMethod(
+                             explorer(), [explorer] { explorer()->OnCommand(ID_FILE_SET_NEW_SIZE); },
+                             Qt::QueuedConnection);
+                     }});
+    steps.push_back({"probable-size",
+                     [] { return qobject_cast<CProbableFileSizeDlg*>(QApplication::activeModalWidget()) != nullptr; },
+                     [] { QApplication::activeModalWidget()->close(); }});
+    steps.push_back({QString(), [] { return QApplication::activeModalWidget() == nullptr; },
+                     [explorer] { explorer()->HideSearchPane(); }});
+}
+
 }  // namespace
 
 void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLine) {
@@ -88,6 +145,7 @@ void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLi
     steps.push_back({QString(), [frame] { return frame() && frame()->windowTitle() != "Vornex"; }, nullptr});
     steps.push_back({"main-start", After(3000), [frame, volume, analyze = commandLine.analyze] {
                          if (!analyze) return;
+                         frame()->Explorer()->SelectVolume(volume);
                          // The explorer starts the analysis of its selected drive; the run
                          // starts it directly where the explorer does not take the command.
                          if (!frame()->OnCommand(ID_DISK_START_ANALYZING)) AnalysisController().StartAnalysis(volume);
@@ -114,8 +172,7 @@ void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLi
     steps.push_back({"about", After(700), closeDialog});
     steps.push_back({QString(), nullptr, [&app] { app.Help(ID_HELP_RECOVERY_GUIDE); }});
     steps.push_back({"help-guide", After(700), nullptr, [&app] { return static_cast<QWidget*>(app.HelpWindow()); }});
-    // Later steps (search pane, Recover dialog, progress dialog, probable-size
-    // dialog) go here the same way: a command in `after`, the picture in the next step.
+    if (commandLine.analyze) AddExplorerSteps(steps, frame);
     new CScreenshotRun(app, QString::fromStdString(commandLine.shotsFolder), std::move(steps));
 }
 

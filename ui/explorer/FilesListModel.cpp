@@ -20,12 +20,15 @@ void CFilesListModel::Clear() {
     beginResetModel();
     objects_.clear();
     objects_.shrink_to_fit();
+    members_ = {};
     shown_ = 0;
     endResetModel();
 }
 
 void CFilesListModel::Append(const std::vector<FoundObject*>& objects) {
-    objects_.insert(objects_.end(), objects.begin(), objects.end());
+    members_.reserve(members_.size() + objects.size());
+    objects_.reserve(objects_.size() + objects.size());
+    for (FoundObject* object : objects) Append(object);
 }
 
 void CFilesListModel::ClickColumn(int column) {

@@ -4,6 +4,7 @@
 // The array grows as objects arrive; the row count the view sees follows it
 // only in Refresh (every 250 ms), which sorts once per change.
 #include <QAbstractTableModel>
+#include <unordered_set>
 #include <vector>
 
 namespace vx {
@@ -25,7 +26,11 @@ public:
 
     // Empties the array and the view.
     void Clear();
-    void Append(FoundObject* object) { objects_.push_back(object); }
+    // A pointer already in the array is not added again (a live notification
+    // can arrive for a record the last fill already took from the collection).
+    void Append(FoundObject* object) {
+        if (members_.insert(object).second) objects_.push_back(object);
+    }
     void Append(const std::vector<FoundObject*>& objects);
     // Sorts and shows the array when it has grown or a resort is pending.
     // True when it changed what the view shows.
@@ -42,7 +47,10 @@ public:
     size_t ArraySize() const { return objects_.size(); }
     int ShownCount() const { return shown_; }
     // Bytes the model holds beyond the collection, for measurements.
-    size_t MemoryBytes() const { return objects_.capacity() * sizeof(FoundObject*); }
+    size_t MemoryBytes() const {
+        return objects_.capacity() * sizeof(FoundObject*) + members_.bucket_count() * sizeof(void*) +
+               members_.size() * 2 * sizeof(void*);
+    }
 
     // The sort of the array by the current column and direction.
     void SortArray(std::vector<FoundObject*>& array) const;
@@ -58,6 +66,7 @@ private:
     const bool resultList_;
     CVolume* volume_ = nullptr;
     std::vector<FoundObject*> objects_;
+    std::unordered_set<const FoundObject*> members_;
     int shown_ = 0;
     int sortColumn_ = kName;
     bool direction_ = false;
