@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QTabWidget>
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
@@ -10,7 +12,10 @@
 #include <memory>
 #include <vector>
 
+#include "device/DriveImage.h"
+#include "device/Volume.h"
 #include "fs/Analysis.h"
+#include "signatures/FileTypeDatabase.h"
 #include "settings/EventLog.h"
 #include "ui/app/App.h"
 #include "ui/app/Commands.h"
@@ -18,6 +23,10 @@
 #include "ui/app/SplashScreen.h"
 #include "ui/app/MainFrame.h"
 #include "ui/explorer/ExploreView.h"
+#include "ui/formats/ObjectInformationView.h"
+#include "ui/images/CreatingImageDlg.h"
+#include "ui/viewer/HexViewerPane.h"
+#include "ui/viewer/PreviewView.h"
 
 namespace vx {
 
@@ -75,6 +84,64 @@ std::function<bool()> After(int ms) {
     };
 }
 
+// The data viewer on a photo with its preview, the volume information view,
+// the settings sheet's File Types page, a format's Signature page and the
+// image dialog during a copy.
+void AddViewerShots(std::vector<Step>& steps, CApp& app, CVolume* volume) {
+    if (!volume) return;
+    auto frame = [&app] { return app.Frame(); };
+    auto closeDialog = [] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+    };
+    steps.push_back({QString(), nullptr, [&app, frame, volume] {
+                         app.SwitchMode(ID_MODE_VIEWER);
+                         const FoundObject* photo = nullptr;
+                         volume->collection.Visit([&](const FoundObject& r) {
+                             if (!photo && !r.IsVolumeNode() && !r.IsFolder() && r.name &&
+                                 QString::fromUtf8(r.name).endsWith(".JPG", Qt::CaseInsensitive))
+                                 photo = &r;
+                         });
+                         if (!photo) return;
+                         frame()->Explorer()->RevealObject(volume, const_cast<FoundObject*>(photo));
+                         CHexViewer_Pane* pane = frame()->DataViewer();
+                         pane->Pages()->setCurrentWidget(pane->PreviewView());
+                     }});
+    steps.push_back({"data-viewer-jpeg", After(1200), [&app, frame, volume] {
+                         app.SwitchMode(ID_MODE_MAIN);
+                         frame()->Explorer()->SelectDrive(volume);
+                     }});
+    steps.push_back({"volume-information", After(800), [frame] {
+                         QMetaObject::invokeMethod(frame(), [frame] { frame()->OnCommand(ID_OPTIONS_FILE_TYPES); },
+                                                   Qt::QueuedConnection);
+                     }});
+    steps.push_back({"settings-file-types", After(800), [closeDialog, frame] {
+                         closeDialog();
+                         QMetaObject::invokeMethod(frame(), [frame] {
+                             FileType* jpeg = FileTypes().FindByExtension("JPG");
+                             if (!jpeg) return;
+                             CObjectInformationView sheet(*jpeg, frame());
+                             sheet.Tabs()->setCurrentIndex(CObjectInformationView::SignaturePage);
+                             sheet.exec();
+                         }, Qt::QueuedConnection);
+                     }});
+    auto job = std::make_shared<std::unique_ptr<CImageJob>>();
+    auto dialog = std::make_shared<std::unique_ptr<CCreatingImageDlg>>();
+    const std::string imagePath = QDir::temp().filePath("vornex-screenshot-copy.dsk").toStdString();
+    steps.push_back({"file-format-properties", After(800), [closeDialog, frame, volume, job, dialog, imagePath] {
+                         closeDialog();
+                         *job = CreateImage(*volume, imagePath, true);
+                         if (!*job) return;
+                         *dialog = std::make_unique<CCreatingImageDlg>(**job, frame());
+                         (*dialog)->show();
+                     }});
+    steps.push_back({"creating-drive-image", After(1500), [job, dialog, imagePath] {
+                         if (*job) (*job)->Stop();
+                         dialog->reset();
+                         job->reset();  // waits for the copy to end
+                         QFile::remove(QString::fromStdString(imagePath));
+                     }, [dialog] { return static_cast<QWidget*>(dialog->get()); }});
+}
+
 }  // namespace
 
 void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLine) {
@@ -116,6 +183,7 @@ void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLi
     steps.push_back({"help-guide", After(700), nullptr, [&app] { return static_cast<QWidget*>(app.HelpWindow()); }});
     // Later steps (search pane, Recover dialog, progress dialog, probable-size
     // dialog) go here the same way: a command in `after`, the picture in the next step.
+    AddViewerShots(steps, app, volume);
     new CScreenshotRun(app, QString::fromStdString(commandLine.shotsFolder), std::move(steps));
 }
 
