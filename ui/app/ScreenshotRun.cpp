@@ -93,23 +93,26 @@ void AddViewerShots(std::vector<Step>& steps, CApp& app, CVolume* volume) {
     auto closeDialog = [] {
         if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
     };
-    steps.push_back({QString(), nullptr, [&app, frame, volume] {
-                         app.SwitchMode(ID_MODE_VIEWER);
+    // The pane as the data viewer mode shows it, on a photo's preview.
+    auto pane = std::make_shared<std::unique_ptr<CHexViewer_Pane>>();
+    steps.push_back({QString(), nullptr, [pane, volume] {
                          const FoundObject* photo = nullptr;
                          volume->collection.Visit([&](const FoundObject& r) {
                              if (!photo && !r.IsVolumeNode() && !r.IsFolder() && r.name &&
                                  QString::fromUtf8(r.name).endsWith(".JPG", Qt::CaseInsensitive))
                                  photo = &r;
                          });
-                         if (!photo) return;
-                         frame()->Explorer()->RevealObject(volume, const_cast<FoundObject*>(photo));
-                         CHexViewer_Pane* pane = frame()->DataViewer();
-                         pane->Pages()->setCurrentWidget(pane->PreviewView());
+                         *pane = std::make_unique<CHexViewer_Pane>();
+                         (*pane)->resize(1200, 430);
+                         (*pane)->show();
+                         (*pane)->ArrangePanes();
+                         (*pane)->ShowObject(volume, photo);
+                         (*pane)->Pages()->setCurrentWidget((*pane)->PreviewView());
                      }});
-    steps.push_back({"data-viewer-jpeg", After(1200), [&app, frame, volume] {
-                         app.SwitchMode(ID_MODE_MAIN);
+    steps.push_back({"data-viewer-jpeg", After(1200), [pane, frame, volume] {
+                         pane->reset();
                          frame()->Explorer()->SelectDrive(volume);
-                     }});
+                     }, [pane] { return static_cast<QWidget*>(pane->get()); }});
     steps.push_back({"volume-information", After(800), [frame] {
                          QMetaObject::invokeMethod(frame(), [frame] { frame()->OnCommand(ID_OPTIONS_FILE_TYPES); },
                                                    Qt::QueuedConnection);
