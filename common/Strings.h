@@ -188,6 +188,26 @@ inline constexpr int ZeroGb = 61341;
 inline constexpr int TenthsGb = 61342;
 inline constexpr int VirtualOutside = 61343;
 inline constexpr int VirtualNotANumber = 61344;
+inline constexpr int TrashName = 61350;
+inline constexpr int TrashOriginalPath = 61351;
+inline constexpr int TrashDeleted = 61352;
+inline constexpr int TrashOpen = 61353;
+inline constexpr int VolumeListDrive = 61354;
+inline constexpr int VolumeListType = 61355;
+inline constexpr int VolumeListTotal = 61356;
+inline constexpr int VolumeListSerial = 61357;
+inline constexpr int VolumeListStatus = 61358;
+inline constexpr int VolumeSelect = 61359;
+inline constexpr int VolumeRescan = 61360;
+inline constexpr int VolumeProperties = 61361;
+inline constexpr int VolumeInformationCaption = 61362;
+inline constexpr int PageGeneral = 61363;
+inline constexpr int PageInformation = 61364;
+inline constexpr int PageCapabilities = 61365;
+inline constexpr int Yes = 61366;
+inline constexpr int No = 61367;
+inline constexpr int InfoProperty = 61368;
+inline constexpr int InfoValue = 61369;
 }  // namespace str
 
 // The text of a string-table entry, or an empty string for an unknown id.

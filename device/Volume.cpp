@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <thread>
 #include <unordered_set>
 
@@ -197,12 +198,23 @@ uint32_t CVolume::FileRead(const FoundObject& object, void* buffer, uint64_t off
     const uint64_t sector = position / kSectorSize;
     const uint64_t count = size / kSectorSize + (size % kSectorSize ? 1 : 0);
     try {
-        uint32_t got = ReadSectors(buffer, sector, count);
+        // Whole sectors are read; a size that ends inside one goes through a
+        // buffer of its own so the caller's holds only what it asked for.
+        std::vector<uint8_t> whole;
+        void* into = buffer;
+        if (size % kSectorSize) {
+            whole.resize(count * kSectorSize);
+            into = whole.data();
+        }
+        uint32_t got = ReadSectors(into, sector, count);
         if (got == 0) {
             EventLog().LogError("CVolume.FileRead: Can't read sector at: %lld", (long long)sector);
             return 0;
         }
-        if (size % kSectorSize) return got >= size ? size : got;
+        if (size % kSectorSize) {
+            got = std::min(got, size);
+            std::memcpy(buffer, whole.data(), got);
+        }
         return got;
     } catch (...) {
         EventLog().LogError("CVolume.FileRead.Except read sector at: %lld", (long long)sector);

@@ -111,7 +111,8 @@ TEST_F(VolumeTest, FileReadRoundsToSectorsAndReturnsTheSizeAsked) {
     object.start = 2 * 512;
     std::string buf(4 * 512, '\0');
     EXPECT_EQ(volume_->FileRead(object, buf.data(), 512, 1000), 1000u);
-    EXPECT_EQ(buf.substr(0, 1024), content_.substr(3 * 512, 1024));
+    EXPECT_EQ(buf.substr(0, 1000), content_.substr(3 * 512, 1000));
+    EXPECT_EQ(buf.substr(1000, 24), std::string(24, '\0')) << "nothing past the size asked is written";
     EXPECT_EQ(volume_->FileRead(object, buf.data(), 0, 1024), 1024u);
     EXPECT_EQ(volume_->FileRead(object, buf.data(), 0, 0), 0u);
 }

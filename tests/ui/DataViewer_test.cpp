@@ -124,7 +124,9 @@ TEST_F(DataViewerTest, PreviewOfAPictureFoundByContent) {
     std::unique_ptr<CVolume> volume = Computer().OpenSource(image);
     ASSERT_TRUE(volume);
     volume->ParseBootSector();
+    TheAnalysisState().running = 1;
     AnalyseSectors(*volume);
+    TheAnalysisState().running = 0;
     const FoundObject* lost = nullptr;
     volume->collection.Visit([&](const FoundObject& r) {
         if (!r.IsVolumeNode() && r.IsFoundByContent() && r.type == 88) lost = &r;

@@ -68,8 +68,14 @@ TEST(CommandStates, ObjectCommandsKeepTheirStateWhenNeitherDriveNorObject) {
     EXPECT_TRUE(states.Enabled(ID_FILE_SET_NEW_SIZE));
     states.Update({true, true, false});
     EXPECT_FALSE(states.Enabled(ID_FILE_RECOVER));
-    // The settings pages arrive later: never enabled.
-    EXPECT_FALSE(states.Enabled(ID_OPTIONS_SETTINGS));
+    EXPECT_TRUE(states.Enabled(ID_OPTIONS_SETTINGS));
+    // Creating an image needs a drive and no running analysis; a virtual drive only a drive.
+    EXPECT_FALSE(states.Enabled(ID_DISK_CREATE_IMAGE));
+    EXPECT_TRUE(states.Enabled(ID_DISK_CREATE_VIRTUAL));
+    states.Update({false, true, false});
+    EXPECT_TRUE(states.Enabled(ID_DISK_CREATE_IMAGE));
+    states.Update({false, false, false});
+    EXPECT_FALSE(states.Enabled(ID_DISK_CREATE_VIRTUAL));
 }
 
 class MainFrameTest : public ::testing::Test {

@@ -37,8 +37,8 @@ void CCommandStates::Update(const CommandFacts& f) {
     states_[ID_DISK_SEARCH_LOST].enabled = D;
     states_[ID_DISK_START_ANALYZING].enabled = D && !R;
     states_[ID_DISK_STOP_ANALYZING].enabled = R;
-    // Create Drive Image follows D once its dialog exists; until then it stays off.
-    states_[ID_DISK_CREATE_IMAGE].enabled = false;
+    states_[ID_DISK_CREATE_IMAGE].enabled = D && !R;
+    states_[ID_DISK_CREATE_VIRTUAL].enabled = D;
 }
 
 CommandState CCommandStates::Get(int id) const {

@@ -35,6 +35,8 @@
 #include "ui/explorer/ExploreView.h"
 #include "ui/log/LegendPane.h"
 #include "ui/log/LogView.h"
+#include "ui/settings/ProgSettings.h"
+#include "ui/viewer/HexViewerPane.h"
 
 namespace vx {
 
@@ -179,9 +181,8 @@ void CMainFrame::CreatePanes() {
     outer_->addWidget(inner_);
     legend_ = new CLegend_Pane(outer_);
     outer_->addWidget(legend_);
-    auto* later = new QLabel(LoadString(str::DataViewerLater));
-    later->setAlignment(Qt::AlignCenter);
-    viewer_ = new CVerticalCaptionPane(LoadString(str::DataViewerCaption), later, outer_);
+    dataViewer_ = new CHexViewer_Pane;
+    viewer_ = new CVerticalCaptionPane(LoadString(str::DataViewerCaption), dataViewer_, outer_);
     outer_->addWidget(viewer_);
     outer_->setChildrenCollapsible(false);
     outer_->setStretchFactor(0, 2);
@@ -191,6 +192,10 @@ void CMainFrame::CreatePanes() {
     connect(legend_, &CVerticalCaptionPane::CloseRequested, this, [this] { OnCommand(ID_PANE_CLOSE); });
     connect(viewer_, &CVerticalCaptionPane::CloseRequested, viewer_, &QWidget::hide);
     connect(explorer_, &CExploreView::ObjectSelected, this, &CMainFrame::IdleWanted);
+    connect(explorer_, &CExploreView::CommandRequested, this, [this](int id) { OnCommand(id); });
+    connect(explorer_, &CExploreView::ObjectSelected, this, [this](const FoundObject* object) {
+        dataViewer_->ShowObject(object ? explorer_->ShownVolume() : nullptr, object);
+    });
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -247,6 +252,7 @@ void CMainFrame::ArrangePanes() {
         legend_->hide();
         viewer_->show();
         outer_->setSizes({h / 3, 0, h - h / 3});
+        dataViewer_->ArrangePanes();
     }
     ApplyLegend();
 }
@@ -264,7 +270,18 @@ bool CMainFrame::OnCommand(int id) {
     bool handled = true;
     switch (id) {
         case ID_APP_EXIT: QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); break;
-        case ID_DISK_RESCAN: RescanDrives(); break;
+        case ID_DISK_RESCAN:
+            dataViewer_->ShowObject(nullptr, nullptr);  // a rescan may drop the volume it shows
+            RescanDrives();
+            break;
+        case ID_OPTIONS_SETTINGS:
+        case ID_OPTIONS_COMMON:
+        case ID_OPTIONS_CONFIRMATIONS:
+        case ID_OPTIONS_FILE_TYPES:
+        case ID_OPTIONS_TEMP_FOLDER:
+        case ID_OPTIONS_DRIVE_ACCESS:
+        case ID_OPTIONS_LOGGING:
+        case ID_OPTIONS_LANGUAGE: OpenSettings(id); break;
         case ID_VIEW_LEGEND:
             s.SetFlag(settings_offset::ShowLegend, !s.Flag(settings_offset::ShowLegend));
             ApplyLegend();
@@ -302,6 +319,18 @@ bool CMainFrame::OnCommand(int id) {
     }
     emit IdleWanted();
     return handled;
+}
+
+void CMainFrame::OpenSettings(int command) {
+    static const std::map<int, int> pages = {
+        {ID_OPTIONS_SETTINGS, CProgSettings::Common},    {ID_OPTIONS_COMMON, CProgSettings::Common},
+        {ID_OPTIONS_CONFIRMATIONS, CProgSettings::Confirms}, {ID_OPTIONS_FILE_TYPES, CProgSettings::FileTypes},
+        {ID_OPTIONS_TEMP_FOLDER, CProgSettings::Temporary},  {ID_OPTIONS_DRIVE_ACCESS, CProgSettings::DriveAccess},
+        {ID_OPTIONS_LOGGING, CProgSettings::Logging},        {ID_OPTIONS_LANGUAGE, CProgSettings::Language},
+    };
+    CProgSettings sheet(pages.at(command), this);
+    connect(&sheet, &CProgSettings::HelpRequested, this, [this] { OnCommand(ID_HELP_CONTENTS); });
+    sheet.exec();
 }
 
 void CMainFrame::RescanDrives() {

@@ -28,6 +28,7 @@ class CLegend_Pane;
 class CLogView;
 class CUiNotifier;
 class CVerticalCaptionPane;
+class CHexViewer_Pane;
 class CVolume;
 
 class CMainFrame : public QMainWindow {
@@ -52,6 +53,7 @@ public:
 
     // What tests and the screenshot run look at.
     CExploreView* Explorer() const { return explorer_; }
+    CHexViewer_Pane* DataViewer() const { return dataViewer_; }
     CLogView* LogList() const { return log_; }
     QProgressBar* ProgressBar() const { return progress_; }
     QLabel* StatusPane() const { return statusPane_; }
@@ -79,6 +81,8 @@ private:
     void StatusAndProgressStep();
     void SetProgressShown(bool shown);
     void RescanDrives();
+    // The settings sheet on the page of an Options command.
+    void OpenSettings(int command);
     void ApplyLegend();
     void OnStatusText(int stringId);
     void OnAnalysisFinished();
@@ -94,6 +98,7 @@ private:
     CExploreView* explorer_ = nullptr;
     CLegend_Pane* legend_ = nullptr;
     CVerticalCaptionPane* viewer_ = nullptr;
+    CHexViewer_Pane* dataViewer_ = nullptr;  // inside viewer_
     QLabel* statusPane_ = nullptr;
     QProgressBar* progress_ = nullptr;
     CLogView* log_ = nullptr;

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QTabWidget>
 #include <QPixmap>
 #include <QPushButton>
 #include <QLineEdit>
@@ -13,7 +15,10 @@
 #include <memory>
 #include <vector>
 
+#include "device/DriveImage.h"
+#include "device/Volume.h"
 #include "fs/Analysis.h"
+#include "signatures/FileTypeDatabase.h"
 #include "settings/EventLog.h"
 #include "ui/app/App.h"
 #include "ui/app/Commands.h"
@@ -27,6 +32,10 @@
 #include "ui/recovery/ProbableSizeDlg.h"
 #include "ui/recovery/RecoverDlg.h"
 #include "ui/recovery/RecoveryProgressDlg.h"
+#include "ui/formats/ObjectInformationView.h"
+#include "ui/images/CreatingImageDlg.h"
+#include "ui/viewer/HexViewerPane.h"
+#include "ui/viewer/PreviewView.h"
 
 namespace vx {
 
@@ -132,6 +141,68 @@ void AddExplorerSteps(std::vector<Step>& steps, const std::function<CMainFrame*(
                      [explorer] { explorer()->HideSearchPane(); }});
 }
 
+// The data viewer on a photo with its preview, the volume information view,
+// the settings sheet's File Types page, a format's Signature page and the
+// image dialog during a copy.
+void AddViewerShots(std::vector<Step>& steps, CApp& app, CVolume* volume) {
+    if (!volume) return;
+    auto frame = [&app] { return app.Frame(); };
+    auto closeDialog = [] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+    };
+    // The pane as the data viewer mode shows it, on a photo's preview.
+    auto pane = std::make_shared<std::unique_ptr<CHexViewer_Pane>>();
+    steps.push_back({QString(), nullptr, [pane, volume] {
+                         const FoundObject* photo = nullptr;
+                         volume->collection.Visit([&](const FoundObject& r) {
+                             if (!photo && !r.IsVolumeNode() && !r.IsFolder() && r.name &&
+                                 QString::fromUtf8(r.name).endsWith(".JPG", Qt::CaseInsensitive))
+                                 photo = &r;
+                         });
+                         *pane = std::make_unique<CHexViewer_Pane>();
+                         (*pane)->resize(1200, 430);
+                         (*pane)->show();
+                         (*pane)->ArrangePanes();
+                         (*pane)->ShowObject(volume, photo);
+                         (*pane)->Pages()->setCurrentWidget((*pane)->PreviewView());
+                     }});
+    steps.push_back({"data-viewer-jpeg", After(1200), [pane, frame, volume] {
+                         pane->reset();
+                         frame()->Explorer()->SelectDrive(volume);
+                     }, [pane] { return static_cast<QWidget*>(pane->get()); }});
+    steps.push_back({"volume-information", After(800), [frame] {
+                         QMetaObject::invokeMethod(frame(), [frame] { frame()->OnCommand(ID_OPTIONS_FILE_TYPES); },
+                                                   Qt::QueuedConnection);
+                     }});
+    steps.push_back({"settings-file-types", After(800), [closeDialog, frame] {
+                         closeDialog();
+                         QMetaObject::invokeMethod(frame(), [frame] {
+                             FileType* jpeg = FileTypes().FindByExtension("JPG");
+                             if (!jpeg) return;
+                             CObjectInformationView sheet(*jpeg, frame());
+                             sheet.Tabs()->setCurrentIndex(CObjectInformationView::SignaturePage);
+                             sheet.exec();
+                         }, Qt::QueuedConnection);
+                     }});
+    auto job = std::make_shared<std::unique_ptr<CImageJob>>();
+    auto dialog = std::make_shared<std::unique_ptr<CCreatingImageDlg>>();
+    const std::string imagePath = QDir::temp().filePath("vornex-screenshot-copy.dsk").toStdString();
+    steps.push_back({"file-format-properties", After(800), [closeDialog, frame, volume, job, dialog, imagePath] {
+                         closeDialog();
+                         *job = CreateImage(*volume, imagePath, false);  // never over a file already there
+                         if (!*job) return;
+                         *dialog = std::make_unique<CCreatingImageDlg>(**job, frame());
+                         (*dialog)->show();
+                     }});
+    steps.push_back({"creating-drive-image", After(1500), [job, dialog, imagePath] {
+                         const bool ours = *job != nullptr;
+                         if (ours) (*job)->Stop();
+                         dialog->reset();
+                         job->reset();  // waits for the copy to end
+                         if (ours) QFile::remove(QString::fromStdString(imagePath));
+                     }, [dialog] { return static_cast<QWidget*>(dialog->get()); }});
+}
+
 }  // namespace
 
 void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLine) {
@@ -173,6 +244,7 @@ void StartScreenshotRun(CApp& app, CVolume* volume, const CommandLine& commandLi
     steps.push_back({QString(), nullptr, [&app] { app.Help(ID_HELP_RECOVERY_GUIDE); }});
     steps.push_back({"help-guide", After(700), nullptr, [&app] { return static_cast<QWidget*>(app.HelpWindow()); }});
     if (commandLine.analyze) AddExplorerSteps(steps, frame);
+    AddViewerShots(steps, app, volume);
     new CScreenshotRun(app, QString::fromStdString(commandLine.shotsFolder), std::move(steps));
 }
 

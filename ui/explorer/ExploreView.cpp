@@ -35,6 +35,9 @@
 #include "ui/recovery/ProbableSizeDlg.h"
 #include "ui/recovery/RecoverDlg.h"
 #include "ui/recovery/RecoveryProgressDlg.h"
+#include "ui/images/ImageCommands.h"
+#include "ui/drives/DriveViews.h"
+#include "ui/drives/VolumeInfoView.h"
 
 // The explorer's pictures live in a static library: register them once.
 static void InitExplorerResources() { Q_INIT_RESOURCE(explorer); }
@@ -82,6 +85,13 @@ CExploreView::CExploreView(QWidget* parent) : QWidget(parent) {
     right_->addWidget(list_);
     right_->addWidget(search_->Results());
     right_->addWidget(drivePane_);
+    volumeInfo_ = new CVolumeInfoView(right_);
+    myComputer_ = new CMyComputerView(right_);
+    recycleBin_ = new CRecycleBinView(right_);
+    right_->addWidget(volumeInfo_);
+    right_->addWidget(myComputer_);
+    right_->addWidget(recycleBin_);
+    connect(myComputer_, &CMyComputerView::CommandRequested, this, &CExploreView::CommandRequested);
     splitter_->addWidget(left_);
     splitter_->addWidget(right_);
     splitter_->setStretchFactor(1, 1);
@@ -144,8 +154,11 @@ CExploreView::~CExploreView() { search_->Stop(); }
 void CExploreView::ShowView(int view, bool force) {
     if (view == 0) view = previousView_;
     if (view < 1 || view > 8) return;
-    QWidget* right = view <= 2 ? static_cast<QWidget*>(list_)
+    QWidget* right = view <= 2   ? static_cast<QWidget*>(list_)
                      : view == 3 ? static_cast<QWidget*>(search_->Results())
+                     : view == 8 ? static_cast<QWidget*>(myComputer_)
+                     : view == 7 ? static_cast<QWidget*>(recycleBin_)
+                     : view == 4 || view == 5 ? static_cast<QWidget*>(volumeInfo_)
                                  : static_cast<QWidget*>(drivePane_);
     if (!force && right_->currentWidget() == right && view_ != 0) {
         if (view >= 4) UpdateDrivePane();
@@ -159,6 +172,13 @@ void CExploreView::ShowView(int view, bool force) {
 }
 
 void CExploreView::UpdateDrivePane() {
+    switch (view_) {
+        case 4:
+        case 5: volumeInfo_->Show(selectedDrive_); return;
+        case 7: recycleBin_->Fill(); return;
+        case 8: return;
+        default: break;
+    }
     QString text;
     if (view_ == 8) {
         text = tr("<b>Computer</b><p>Select a drive or a drive image on the left, then choose Start Analyzing.</p>");
@@ -609,9 +629,14 @@ bool CExploreView::OnCommand(int id) {
         case ID_DISK_STOP_ANALYZING: OnStopAnalyzing(); return true;
         case ID_DISK_LOAD_IMAGE: OnLoadDriveImage(); return true;
         case ID_DISK_CREATE_IMAGE:
-            QMessageBox::information(window(), tr("Create Drive Image"),
-                                     tr("Creating drive images is not available in this version of Vornex. "
-                                        "vornex-cli image makes one from the command line."));
+            if (selectedDrive_ && CreateDriveImage(window(), *selectedDrive_)) {
+                RebuildTree();
+                if (CVolume* image = Computer().Volumes().Count() ? Computer().Volumes().Snapshot().back() : nullptr)
+                    SelectDrive(image);
+            }
+            return true;
+        case ID_DISK_CREATE_VIRTUAL:
+            if (selectedDrive_ && CreateVirtualDrive(window(), *selectedDrive_)) RebuildTree();
             return true;
         case ID_DISK_SEARCH_LOST: OnSearchLostDrives(); return true;
         case ID_FILE_RECOVER: OnRecover(); return true;

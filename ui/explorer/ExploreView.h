@@ -122,6 +122,9 @@ private:
     CFilesListView* list_;
     CFindInFound* search_;
     QLabel* drivePane_;
+    class CVolumeInfoView* volumeInfo_;    // views 4 and 5
+    class CRecycleBinView* recycleBin_;    // view 7
+    class CMyComputerView* myComputer_;    // view 8
     QMenu* fileMenu_ = nullptr;
     QMenu* diskMenu_ = nullptr;
 
