@@ -1,14 +1,21 @@
 // Analysing and recovering through an Expert Witness (E01) container
 // against the raw image of the same data: `vornex-cli analyze --fs-only` and
-// `vornex-cli recover --fs-only` on each, wall time, best of N, page cache
-// warm. The aim is at most 2x the raw image's time, decompression included.
+// `vornex-cli recover --fs-only` on each, wall and CPU time, best of N, page
+// cache warm. The aim is at most 2x the raw image's time, decompression included.
 //
 //   build/bench/bench_container_read [--mib 256] [--dir /tmp] [--rounds 3] [--cli build/cli/vornex-cli]
+//
+// On the shared 2-core machine (load average about 20, 256 MiB volume, 192
+// files of 1 MiB, best of 5): analyze 0.047 s raw, 0.044 s E01 (CPU 1.5x);
+// recover 0.43 s raw, 1.32 s E01 (3.1x wall, 3.3x CPU: libewf inflates the
+// text half, 32 KiB chunk by chunk, on the reading thread). Other runs under
+// the same load gave 2.2x to 3.2x for recover: the 2x aim is not met.
 //
 // Everything is made in a fresh folder below --dir (a FAT32 image holding
 // half incompressible and half text-like files, and its E01 made by
 // ewfacquire with deflate:fast) and removed at the end; no path given as an
 // argument is written.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +23,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bench/BenchSupport.h"
@@ -28,15 +36,31 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-double Time(const std::string& command) {
-    const auto t0 = std::chrono::steady_clock::now();
-    if (vx::bench::Shell(command + " >/dev/null 2>&1") != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
-    return vx::bench::Seconds(t0);
+struct Timing {
+    double wall = 1e300;
+    double cpu = 1e300;  // user + system time of the command's processes
+};
+
+double ChildrenCpu() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-double Best(int rounds, const std::function<double()>& run) {
-    double best = 1e300;
-    for (int i = 0; i < rounds; ++i) best = std::min(best, run());
+Timing Time(const std::string& command) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const double c0 = ChildrenCpu();
+    if (vx::bench::Shell(command + " >/dev/null 2>&1") != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+    return {vx::bench::Seconds(t0), ChildrenCpu() - c0};
+}
+
+Timing Best(int rounds, const std::function<Timing()>& run) {
+    Timing best;
+    for (int i = 0; i < rounds; ++i) {
+        const Timing t = run();
+        best.wall = std::min(best.wall, t.wall);
+        best.cpu = std::min(best.cpu, t.cpu);
+    }
     return best;
 }
 
@@ -92,21 +116,24 @@ int main(int argc, char** argv) {
     int n = 0;
     auto recover = [&](const std::string& image) {
         const std::string out = dir + "/out" + std::to_string(n++);
-        const double t = Time(env + " recover " + Quote(image) + " --fs-only --to " + Quote(out));
+        const Timing t = Time(env + " recover " + Quote(image) + " --fs-only --to " + Quote(out));
         vx::bench::Shell("rm -rf " + Quote(out));
         return t;
     };
     const std::string e01 = dir + "/lab.E01";
     analyze(raw);
     analyze(e01);  // warm the page cache
-    const double aRaw = Best(rounds, [&] { return analyze(raw); });
-    const double aE01 = Best(rounds, [&] { return analyze(e01); });
-    const double rRaw = Best(rounds, [&] { return recover(raw); });
-    const double rE01 = Best(rounds, [&] { return recover(e01); });
-    std::printf("%-10s %10s %10s %7s\n", "", "raw (s)", "E01 (s)", "ratio");
-    std::printf("%-10s %10.3f %10.3f %7.2f\n", "analyze", aRaw, aE01, aE01 / aRaw);
-    std::printf("%-10s %10.3f %10.3f %7.2f\n", "recover", rRaw, rE01, rE01 / rRaw);
-    std::printf("aim: E01 at most 2x the raw image: %s\n", aE01 <= 2 * aRaw && rE01 <= 2 * rRaw ? "met" : "NOT met");
+    const Timing aRaw = Best(rounds, [&] { return analyze(raw); });
+    const Timing aE01 = Best(rounds, [&] { return analyze(e01); });
+    const Timing rRaw = Best(rounds, [&] { return recover(raw); });
+    const Timing rE01 = Best(rounds, [&] { return recover(e01); });
+    std::printf("%-10s %10s %10s %7s   %10s %10s %7s\n", "", "raw wall", "E01 wall", "ratio", "raw cpu", "E01 cpu",
+                "ratio");
+    for (auto [name, r, e] : {std::tuple{"analyze", aRaw, aE01}, std::tuple{"recover", rRaw, rE01}})
+        std::printf("%-10s %10.3f %10.3f %7.2f   %10.3f %10.3f %7.2f\n", name, r.wall, e.wall, e.wall / r.wall, r.cpu,
+                    e.cpu, e.cpu / r.cpu);
+    std::printf("aim: E01 at most 2x the raw image (wall): %s\n",
+                aE01.wall <= 2 * aRaw.wall && rE01.wall <= 2 * rRaw.wall ? "met" : "NOT met");
     vx::bench::Shell("rm -rf " + Quote(dir));
     return 0;
 }

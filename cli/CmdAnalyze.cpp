@@ -1,4 +1,5 @@
-// vornex-cli analyze SOURCE [--fs-only | --scan-only] [--json] [--partition N | --all-partitions]
+// vornex-cli analyze SOURCE [--fs-only | --scan-only] [--free-space-only] [--json]
+//     [--partition N | --all-partitions]
 // Analyses a volume (or the partitions of a disk) and prints what it found:
 // an indented tree, or one JSON object per line.
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "fs/FatTime.h"
 #include "fs/ObjectPath.h"
 #include "fs/ObjectTypes.h"
+#include "settings/ProgramSettings.h"
 #include "signatures/FileTypeDatabase.h"
 
 namespace vx::cli {
@@ -36,17 +38,26 @@ std::string Time(uint64_t fileTime) {
     return text.empty() ? "null" : JsonString(text);
 }
 
+// What the scan read from a lost file's structure.
+std::string Extra(const FoundObject& r) {
+    std::string out;
+    if (r.IsFoundByContent())
+        out += Format(", \"size_from_structure\": %s", r.Is(object_flag::SizeFromStructure) ? "true" : "false");
+    if (r.width && r.height) out += Format(", \"width\": %u, \"height\": %u", r.width, r.height);
+    return out;
+}
+
 void PrintJson(const CVolume& volume, const FoundObject& r, const std::string& prefix) {
     const std::string typeName = ObjectTypeName(r);
     std::printf("{\"id\": %d, \"parent\": %d, \"name\": %s, \"path\": %s, \"folder\": %s, \"deleted\": %s, "
                 "\"lost\": %s, \"found_by_content\": %s, \"start\": %llu, \"size\": %s, \"type\": %d, "
-                "\"type_name\": %s, \"created\": %s, \"modified\": %s, \"accessed\": %s}\n",
+                "\"type_name\": %s, \"created\": %s, \"modified\": %s, \"accessed\": %s%s}\n",
                 r.id, r.parent, JsonString(r.name ? r.name : "").c_str(),
                 JsonString(prefix + ObjectPath(volume.collection, r)).c_str(), r.IsFolder() ? "true" : "false",
                 r.IsDeleted() ? "true" : "false", IsLostObject(volume.collection, r) ? "true" : "false",
                 r.IsFoundByContent() ? "true" : "false", (unsigned long long)r.start, Size(r).c_str(), int(r.type),
                 typeName.empty() ? "null" : JsonString(typeName).c_str(), Time(r.created).c_str(),
-                Time(r.modified).c_str(), Time(r.accessed).c_str());
+                Time(r.modified).c_str(), Time(r.accessed).c_str(), Extra(r).c_str());
 }
 
 void PrintTreeLine(const FoundObject& r, int depth) {
@@ -104,6 +115,7 @@ int CmdAnalyze(const Args& args) {
     if (fsOnly && scanOnly) return UsageError("--fs-only and --scan-only exclude each other");
     AnalysisController().sectorPhase = !fsOnly;
     AnalysisController().fileSystemPhase = !scanOnly;
+    Settings().SetFlag(settings_offset::ScanFreeSpaceOnly, HasFlag(args, "--free-space-only"));
     Interrupted() = false;
     auto previous = std::signal(SIGINT, HandleInterrupt);
     ProgressLine progress;

@@ -1,7 +1,9 @@
 // vornex-cli recover SOURCE --to DIR [--partition N | --all-partitions] [--fs-only | --scan-only]
 //     [--deleted-only] [--live-only] [--lost] [--match GLOB] [--id ID ...] [--flat]
-//     [--overwrite] [--size-rule typical|next-any|next-same|BYTES]
-// Analyses the source, selects files and recovers them below DIR.
+//     [--overwrite] [--size-rule typical|next-any|next-same|BYTES] [--free-space-only]
+//     [--min-size BYTES] [--min-pixels WxH]
+// Analyses the source, selects files and recovers them below DIR. A lost
+// file takes the size its own structure gives; --size-rule decides the rest.
 #include <fnmatch.h>
 
 #include <atomic>
@@ -34,6 +36,9 @@ struct RecoverOptions {
     bool lost = false;
     bool fsOnly = false;
     bool scanOnly = false;  // the sector scan alone: only lost files
+    bool freeSpaceOnly = false;
+    uint64_t minSize = 0;      // lost files known to be smaller are left out
+    uint32_t minWidth = 0, minHeight = 0;  // images known to be smaller are left out
     bool flat = false;
     bool overwrite = false;
     std::string match;
@@ -89,11 +94,30 @@ bool ParseOptions(const Args& args, RecoverOptions& o, std::string& error) {
     o.lost = HasFlag(args, "--lost");
     o.fsOnly = HasFlag(args, "--fs-only");
     o.scanOnly = HasFlag(args, "--scan-only");
+    o.freeSpaceOnly = HasFlag(args, "--free-space-only");
     if (o.fsOnly && o.scanOnly) {
         error = "--fs-only and --scan-only exclude each other";
         return false;
     }
     if (o.scanOnly) o.lost = true;
+    std::string value;
+    if (OptionValue(args, "--min-size", value)) {
+        if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos || value.size() > 18) {
+            error = "--min-size takes a size in bytes";
+            return false;
+        }
+        o.minSize = std::stoull(value);
+    }
+    if (OptionValue(args, "--min-pixels", value)) {
+        unsigned w = 0, h = 0;
+        char tail = 0;
+        if (std::sscanf(value.c_str(), "%ux%u%c", &w, &h, &tail) != 2) {
+            error = "--min-pixels takes WIDTHxHEIGHT, for example 640x480";
+            return false;
+        }
+        o.minWidth = w;
+        o.minHeight = h;
+    }
     o.flat = HasFlag(args, "--flat");
     o.overwrite = HasFlag(args, "--overwrite");
     OptionValue(args, "--match", o.match);
@@ -125,7 +149,16 @@ bool Matches(const CVolume& volume, const FoundObject& object, const std::string
 
 // The recover list of one volume: the objects named by --id (a folder with
 // everything below it), else every file the analysis found, then filtered.
-std::vector<FoundObject*> SelectObjects(CVolume& volume, const RecoverOptions& o) {
+// A lost file that --min-size or --min-pixels leaves out: only what its
+// structure or header told is judged.
+bool TooSmall(const FoundObject& r, const RecoverOptions& o) {
+    if (o.minSize && r.SizeKnown() && r.size < o.minSize) return true;
+    if ((o.minWidth || o.minHeight) && r.width && r.height && (r.width < o.minWidth || r.height < o.minHeight))
+        return true;
+    return false;
+}
+
+std::vector<FoundObject*> SelectObjects(CVolume& volume, const RecoverOptions& o, uint64_t& leftOut) {
     const CFoundObjectList& collection = volume.collection;
     std::vector<FoundObject*> candidates;
     if (!o.ids.empty()) {
@@ -152,6 +185,10 @@ std::vector<FoundObject*> SelectObjects(CVolume& volume, const RecoverOptions& o
         if (o.deletedOnly && !r->IsDeleted()) continue;
         if (o.liveOnly && r->IsDeleted()) continue;
         if (!Matches(volume, *r, o.match)) continue;
+        if (r->IsFoundByContent() && TooSmall(*r, o)) {
+            ++leftOut;
+            continue;
+        }
         out.push_back(r);
     }
     return out;
@@ -193,6 +230,13 @@ RecoveryTotals RunRecovery(CVolume& volume, std::vector<FoundObject*> list, Prog
     for (RecoveryOutcome outcome : outcomes)
         if (outcome == RecoveryOutcome::Pending) ++totals.skipped;
     return totals;
+}
+
+std::vector<FoundObject*> LostFilesOf(const std::vector<FoundObject*>& list) {
+    std::vector<FoundObject*> out;
+    for (FoundObject* r : list)
+        if (!r->IsFolder() && r->IsFoundByContent()) out.push_back(r);
+    return out;
 }
 
 void Add(RecoveryTotals& sum, const RecoveryTotals& t) {
@@ -238,11 +282,13 @@ int CmdRecover(const Args& args) {
 
     AnalysisController().sectorPhase = options.lost && !options.fsOnly;
     AnalysisController().fileSystemPhase = !options.scanOnly;
+    Settings().SetFlag(settings_offset::ScanFreeSpaceOnly, options.freeSpaceOnly);
     Interrupted() = false;
     auto previous = std::signal(SIGINT, HandleInterrupt);
     ProgressLine progress;
     RecoveryTotals sum;
     size_t selected = 0;
+    uint64_t leftOut = 0, byStructure = 0, byRule = 0;
     bool complete = true;
     for (const AnalysisTarget& t : targets) {
         if (Interrupted()) break;
@@ -263,9 +309,14 @@ int CmdRecover(const Args& args) {
             return kExitError;
         }
         Settings().SetText(settings_offset::DestinationFolder, 4096, folder);
-        std::vector<FoundObject*> list = SelectObjects(*t.volume, options);
+        std::vector<FoundObject*> list = SelectObjects(*t.volume, options, leftOut);
         for (FoundObject* r : list) selected += r->IsFolder() ? 0 : 1;
+        const std::vector<FoundObject*> lost = LostFilesOf(list);
         Add(sum, RunRecovery(*t.volume, std::move(list), progress));
+        for (const FoundObject* r : lost) {
+            if (r->Is(object_flag::SizeFromStructure)) ++byStructure;
+            else if (r->SizeKnown()) ++byRule;
+        }
     }
     std::signal(SIGINT, previous);
     if (Interrupted()) complete = false;
@@ -278,6 +329,11 @@ int CmdRecover(const Args& args) {
     std::printf("  failed:             %llu\n", (unsigned long long)sum.failed);
     std::printf("  bytes:              %llu\n", (unsigned long long)sum.bytes);
     std::printf("  unreadable sectors: %llu\n", (unsigned long long)sum.unreadableSectors);
+    if (options.lost) {
+        std::printf("  lost files sized by their structure: %llu\n", (unsigned long long)byStructure);
+        std::printf("  lost files sized by a rule:          %llu\n", (unsigned long long)byRule);
+        std::printf("  lost files left out by size:         %llu\n", (unsigned long long)leftOut);
+    }
     std::fflush(stdout);
     const bool whole = complete && sum.shortFiles == 0 && sum.skipped == 0 && sum.failed == 0;
     return whole ? kExitOk : kExitIncomplete;

@@ -30,21 +30,23 @@ const std::vector<Command> kCommands = {
     {"types", vx::cli::CmdTypes, "types [--json]                list the file formats of the database",
      {{"--json", false}}},
     {"analyze", vx::cli::CmdAnalyze,
-     "analyze SOURCE [--fs-only | --scan-only] [--json]\n"
+     "analyze SOURCE [--fs-only | --scan-only] [--free-space-only] [--json]\n"
      "          [--partition N | --all-partitions | --offset BYTES | --lost-partitions]\n"
      "                                analyse a volume or a disk's partitions and list what was found",
      {{"--fs-only", false}, {"--scan-only", false}, {"--json", false}, {"--partition", true},
-      {"--all-partitions", false}, {"--offset", true}, {"--lost-partitions", false}}},
+      {"--all-partitions", false}, {"--offset", true}, {"--lost-partitions", false},
+      {"--free-space-only", false}}},
     {"recover", vx::cli::CmdRecover,
      "recover SOURCE --to DIR [--partition N | --all-partitions | --offset BYTES | --lost-partitions]\n"
-     "          [--fs-only | --scan-only]\n"
+     "          [--fs-only | --scan-only] [--free-space-only] [--min-size BYTES] [--min-pixels WxH]\n"
      "          [--deleted-only] [--live-only] [--lost] [--match GLOB] [--id ID ...] [--flat] [--overwrite]\n"
      "          [--size-rule typical|next-any|next-same|BYTES]\n"
      "                                recover the files found below DIR",
      {{"--to", true}, {"--partition", true}, {"--all-partitions", false}, {"--offset", true},
       {"--lost-partitions", false}, {"--fs-only", false},
       {"--scan-only", false}, {"--deleted-only", false}, {"--live-only", false}, {"--lost", false},
-      {"--match", true}, {"--id", true}, {"--flat", false}, {"--overwrite", false}, {"--size-rule", true}}},
+      {"--match", true}, {"--id", true}, {"--flat", false}, {"--overwrite", false}, {"--size-rule", true},
+      {"--free-space-only", false}, {"--min-size", true}, {"--min-pixels", true}}},
     {"addsig", vx::cli::CmdAddsig, "addsig FILE                   add a signature file to the database", {}},
     {"search-lost", vx::cli::CmdSearchLost, "search-lost SOURCE [--json]   find partitions that no table lists any more",
      {{"--json", false}}},

@@ -113,7 +113,16 @@ int CVolume::ParseBootSector() {
         std::array<uint8_t, kSectorSize> exfatBoot{};
         exfat = IsExFatBootSector(bootBuffer.data()) ? 1 : 0;
         if (exfat) std::memcpy(exfatBoot.data(), bootBuffer.data(), kSectorSize);
-        if (detected == 0 && (typeCode == 0 || typeCode == 7)) {
+        // A sector 0 that holds a partition table is a disk's: its sector 12
+        // may be the start of a partition, not a backup boot region.
+        bool partitionTable = le16(b, boot::kSignature) == boot::kSignatureValue;
+        if (partitionTable) {
+            partitionTable = false;
+            for (size_t i = 0; i < boot::kPartitionEntryCount; ++i)
+                if (b[boot::kPartitionEntries + i * boot::kPartitionEntrySize + boot::kEntryType] != 0)
+                    partitionTable = true;
+        }
+        if (detected == 0 && !partitionTable && (typeCode == 0 || typeCode == 7)) {
             for (uint32_t shift = exfat::kMinBytesPerSectorShift; shift <= exfat::kMaxBytesPerSectorShift; ++shift) {
                 const uint64_t sector = (uint64_t(exfat::kBackupBootRegion) << shift) / kSectorSize;
                 if (ReadSectors(exfatBoot.data(), sector, 1) < kSectorSize) continue;

@@ -45,6 +45,11 @@ public:
     // its boot sector parsed. Null when the file cannot be opened.
     CVolume* LoadImage(const std::string& path);
 
+    // A Virtual volume over `size` bytes of `parent` from byte `start`,
+    // listed below it, read through its device like a Found volume, kept
+    // across rescans. Null when the range lies outside the parent.
+    CVolume* AddVirtualVolume(CVolume& parent, uint64_t start, uint64_t size);
+
     // The lost-volume search (device/LostVolumeSearch.cpp): scans every sector
     // of `volume` for boot sectors on a thread of its own; each becomes a
     // Found volume below it. 0 when the volume is being analysed already.

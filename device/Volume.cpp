@@ -1,5 +1,6 @@
 #include "device/Volume.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <unordered_set>
@@ -119,7 +120,13 @@ uint32_t CVolume::ReadSectors(void* buffer, uint64_t sector, uint64_t count) {
         if (!reader) return 0;
     }
     const uint64_t position = sector * kSectorSize + startOffset;
-    const uint32_t length = uint32_t(count * kSectorSize);  // taken to 32 bits
+    uint32_t length = uint32_t(count * kSectorSize);  // taken to 32 bits
+    // A virtual drive ends where the user said, not where its device does.
+    if (kind == VolumeKind::Virtual && totalBytes != 0) {
+        const uint64_t end = startOffset + totalBytes;
+        if (position >= end) return 0;
+        length = uint32_t(std::min<uint64_t>(length, end - position));
+    }
     const uint32_t retries = Settings().RetryAttempts();
     int64_t got = -1;
     for (uint32_t attempt = 0; attempt <= retries; ++attempt) {
@@ -136,7 +143,7 @@ std::string CVolume::DevicePath() const {
     switch (kind) {
         case VolumeKind::Virtual:
         case VolumeKind::Found:
-            return ParentVolume() ? ParentVolume()->DevicePath() : std::string();
+            return ParentVolume() ? ParentVolume()->DevicePath() : devicePath;
         default:
             return devicePath;
     }

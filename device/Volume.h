@@ -200,6 +200,8 @@ public:
     std::atomic<bool> sectorAnalysisActive{false};
     // Sectors the last sector scan could not read and scanned as zeros.
     std::atomic<uint64_t> unreadableSectors{0};
+    // Bytes the last sector scan read block by block.
+    std::atomic<uint64_t> scanBytesRead{0};
 
     int32_t Id() const { return rootRecord.id; }
     void SetId(int32_t id) { rootRecord.id = id; }

@@ -30,6 +30,17 @@ bool KeptAcrossRescan(const CVolume* v) {
     return false;
 }
 
+// Puts a virtual drive back below the probed volume of the device it reads.
+void ReattachVirtual(CVolume& virtualDrive, const std::vector<CVolume*>& probed) {
+    for (CVolume* v : probed)
+        if (v->devicePath == virtualDrive.devicePath && v->startOffset == 0) {
+            virtualDrive.parent = v;
+            virtualDrive.rootRecord.parent = v->Id();
+            v->AddChild(&virtualDrive);
+            return;
+        }
+}
+
 }  // namespace
 
 CVolumesList::CVolumesList(CLocalComputer& computer) : computer_(computer) {}
@@ -100,6 +111,9 @@ size_t CVolumesList::Rescan() {
         std::vector<CVolume*> children = v->Children();
         std::erase_if(children, [&](CVolume* c) { return gone.count(c) != 0; });
         v->SetChildren(std::move(children));
+        // A virtual drive on a probed disk reads its device by path until
+        // the disk is found again below.
+        if (gone.count(v->parent) != 0) v->parent = v.get();
     }
     while (!dropped.empty()) dropped.pop_back();
 
@@ -169,7 +183,10 @@ size_t CVolumesList::Rescan() {
     }
 
     std::lock_guard lock(mutex_);
-    for (auto& v : kept) volumes_.push_back(std::move(v));
+    for (auto& v : kept) {
+        if (v->kind == VolumeKind::Virtual && v->parent == v.get()) ReattachVirtual(*v, probed);
+        volumes_.push_back(std::move(v));
+    }
     return volumes_.size();
 }
 

@@ -1,5 +1,7 @@
 #include "fs/FileSystem.h"
 
+#include <algorithm>
+
 #include "device/Volume.h"
 #include "fs/ObjectRuns.h"
 
@@ -24,6 +26,18 @@ uint64_t CFileSystem::SourceBytes() const {
 
 std::vector<SectorRun> CFileSystem::SectorRuns(const FoundObject& object) {
     return volume_ ? ContiguousRuns(*volume_, object) : std::vector<SectorRun>{};
+}
+
+bool CFileSystem::FreeSectorRuns(std::vector<SectorRun>& out) const {
+    out.clear();
+    const CBitArray& bitmap = volume_->clusterBitmap;
+    if (bitmap.Bits() == 0) return false;
+    const uint64_t perCluster = volume_->sectorsPerCluster ? volume_->sectorsPerCluster : 1;
+    const uint64_t clusters = std::min<uint64_t>(bitmap.Bits(), volume_->totalClusters ? volume_->totalClusters
+                                                                                        : bitmap.Bits());
+    for (uint64_t c = 0; c < clusters; ++c)
+        if (!bitmap.Get(c)) AppendRun(out, c * perCluster, perCluster);
+    return true;
 }
 
 }  // namespace vx

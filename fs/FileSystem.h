@@ -37,6 +37,12 @@ public:
     // inside the file system's own records has no runs.
     virtual std::vector<SectorRun> SectorRuns(const FoundObject& object);
 
+    // The sectors of the clusters the cluster bitmap marks free, in order,
+    // adjacent runs joined. False when the bitmap was not filled. Here bit i
+    // is the cluster at sector i x sectors per cluster (NTFS); FAT numbers
+    // its clusters from its data area.
+    virtual bool FreeSectorRuns(std::vector<SectorRun>& out) const;
+
     // The root folder record: flags 0x0082, name "."; the analysis controller
     // sets its id and parent and adds it to the collection.
     FoundObject rootFolder;

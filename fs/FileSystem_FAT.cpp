@@ -172,6 +172,16 @@ uint64_t CFileSystem_FAT::ClusterToSector(uint32_t c) const {
     return uint64_t(c - 2) * sectorsPerCluster_ * sectorScale_ + firstDataSector_;
 }
 
+bool CFileSystem_FAT::FreeSectorRuns(std::vector<SectorRun>& out) const {
+    out.clear();
+    const CBitArray& bitmap = volume_->clusterBitmap;
+    if (bitmap.Bits() == 0) return false;
+    const uint64_t perCluster = uint64_t(sectorsPerCluster_) * sectorScale_;
+    for (uint32_t c = 2; c < clusterLimit_; ++c)
+        if (!bitmap.Get(c)) AppendRun(out, ClusterToSector(c), perCluster);
+    return true;
+}
+
 uint64_t CFileSystem_FAT::ClusterPosition(uint32_t c) const { return ClusterToSector(c) * kSectorSize; }
 
 uint32_t CFileSystem_FAT::ReadCluster(uint8_t* buffer, uint32_t c) {

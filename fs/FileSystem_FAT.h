@@ -25,6 +25,7 @@ public:
     int ParseVolume() override;
     uint32_t FileRead(const FoundObject& object, void* buffer, uint64_t offset, uint32_t size) override;
     std::vector<SectorRun> SectorRuns(const FoundObject& object) override;
+    bool FreeSectorRuns(std::vector<SectorRun>& out) const override;
 
     // Parameter setup and FAT load; 0 (with a line in the log) when the
     // parameters cannot describe a volume or the FAT cannot be held.

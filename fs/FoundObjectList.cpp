@@ -275,8 +275,7 @@ FoundObject* CFoundObjectList::AddFromFileSystem(const FoundObject& from, bool n
 
         const int32_t root = rootId.load();
         if (!FindFolderLocked(incoming.parent) && incoming.parent != 0 && incoming.id != 0 &&
-            incoming.id != root && incoming.parent != root &&
-            !(placeholder != kNoSlot && incoming.parent == incoming.id)) {
+            incoming.id != root && incoming.parent != root && incoming.parent != incoming.id) {
             notices.push_back({MakeLostFolderLocked(incoming.parent, incoming.parent), kLostFolderCreated});
         }
 

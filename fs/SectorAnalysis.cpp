@@ -7,6 +7,8 @@
 #include "device/Volume.h"
 #include "fs/Analysis.h"
 #include "fs/AnalysisState.h"
+#include "fs/FileSystem.h"
+#include "settings/ProgramSettings.h"
 #include "settings/EventLog.h"
 #include "signatures/SectorScan.h"
 #include "signatures/SectorScanMatcher.h"
@@ -58,7 +60,14 @@ uint64_t RunSectorScan(CVolume& volume) {
     CVolumeScanSink sink(volume);
     CSectorScan scan(volume, matcher, sink, ScanControl{analysis.running, analysis.total, analysis.progress,
                                                         analysis.startUnit.load()});
+    // "Scan free drive space only": when the file-system phase filled the
+    // cluster bitmap, only the clusters it marks free are read and tested.
+    std::vector<SectorRun> runs;
+    if (Settings().Flag(settings_offset::ScanFreeSpaceOnly) && !volume.searchOnly && volume.analyser &&
+        volume.analyser->FreeSectorRuns(runs))
+        scan.LimitToRuns(std::move(runs), volume.bytesPerCluster);
     scan.RunScan();
+    volume.scanBytesRead = scan.BytesRead();
     const uint64_t unreadable = scan.UnreadableSectors();
     volume.unreadableSectors = unreadable;
     if (unreadable) EventLog().LogError("%lld unreadable sector(s) were scanned as zeros", (long long)unreadable);

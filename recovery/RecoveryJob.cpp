@@ -676,6 +676,8 @@ uint64_t CRecoveryJob::SizeByRule(const FoundObject& object, uint32_t rule, uint
 }
 
 bool CRecoveryJob::DecideSize(FoundObject& object) {
+    // The file's own structure told where it ends: no rule can know better.
+    if (object.Is(object_flag::SizeFromStructure)) return true;
     const std::string name = SafeFileName(object.name ? object.name : "");
     if (uint32_t rule = anyTypeRule.load()) {
         int32_t kb = anyTypeCustomKb.load();

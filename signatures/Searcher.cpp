@@ -124,11 +124,12 @@ bool CSearcher::CanTake() const {
     return !hasNext_;
 }
 
-void CSearcher::Hand(std::unique_ptr<uint8_t[]>& filled, uint64_t firstSector) {
+void CSearcher::Hand(std::unique_ptr<uint8_t[]>& filled, uint64_t firstSector, uint64_t valid) {
     {
         std::lock_guard lock(mutex_);
         next_.swap(filled);
         nextSector_ = firstSector;
+        nextValid_ = valid;
         hasNext_ = true;
     }
     wake_.notify_all();
@@ -144,6 +145,7 @@ void CSearcher::ThreadMain() {
             // Take the queued block; its buffer's place takes the one just matched.
             buffer_.swap(next_);
             firstSector_ = nextSector_;
+            valid_ = nextValid_;
             hasNext_ = false;
             hasWork_ = true;
         }
@@ -167,7 +169,7 @@ bool CSearcher::ApplyStructuralSize(FoundObject& candidate) {
     if (candidate.start != lastStart_ || reinterpret_cast<const void*>(entry.rule) != lastRule_) {
         const uint64_t volumeEnd = owner_.TotalSectors() * kSectorSize;
         const uint64_t available = volumeEnd > candidate.start ? volumeEnd - candidate.start : 0;
-        BlockAndVolumeSource source(owner_.Volume(), buffer_.get(), firstSector_ * kSectorSize, blockSize_);
+        BlockAndVolumeSource source(owner_.Volume(), buffer_.get(), firstSector_ * kSectorSize, valid_);
         lastResult_ = ReadStructuralSize(candidate.type, source, candidate.start, available, window_);
         lastStart_ = candidate.start;
         lastRule_ = reinterpret_cast<const void*>(entry.rule);
@@ -180,6 +182,7 @@ bool CSearcher::ApplyStructuralSize(FoundObject& candidate) {
     if (result.verdict == SizeVerdict::Sized) {
         candidate.size = result.size;
         candidate.flags |= object_flag::SizeFromStructure;
+        if (entry.walked) coveredEnd_ = std::max(coveredEnd_, candidate.start + result.size);
     }
     return true;
 }
@@ -215,8 +218,14 @@ int CSearcher::ParseBlock() {
     const ByteSpan block(buffer_.get(), blockSize_);
     const uint64_t blockStart = firstSector_ * kSectorSize;
     const uint32_t bytesPerCluster = owner_.BytesPerCluster();
-    for (size_t p = 0; p + kScanStep <= blockSize_; p += kScanStep) {
+    // A block of a free run is tested as far as the run goes; a whole-volume
+    // block whole, its unread part being zeros.
+    const size_t step = owner_.Step();
+    const size_t end = step == kScanStep ? blockSize_ : size_t(std::min<uint64_t>(valid_, blockSize_));
+    for (size_t p = 0; p + kScanStep <= end; p += step) {
         if (!owner_.Running()) return 0;
+        // Inside a file whose structure was walked: its content, not a lost file.
+        if (blockStart + p < coveredEnd_) continue;
         matches_.clear();
         owner_.Matcher().MatchAt(block, p, matches_);
         for (int32_t id : matches_) {

@@ -37,7 +37,8 @@ public:
     bool CanTake() const;
     // Controller side, only when CanTake: exchanges the worker's free buffer
     // with a filled one, which the worker matches next.
-    void Hand(std::unique_ptr<uint8_t[]>& filled, uint64_t firstSector);
+    // `valid` bytes of it hold the volume's data (the rest is zeros).
+    void Hand(std::unique_ptr<uint8_t[]>& filled, uint64_t firstSector, uint64_t valid);
 
     // Tests every position of the current block (the worker thread's loop
     // body; public for tests).
@@ -57,8 +58,10 @@ private:
     const uint32_t blockSize_;
     std::unique_ptr<uint8_t[]> buffer_;   // the block being matched
     uint64_t firstSector_ = 0;
+    uint64_t valid_ = 0;
     std::unique_ptr<uint8_t[]> next_;     // queued block, or a free buffer
     uint64_t nextSector_ = 0;
+    uint64_t nextValid_ = 0;
     bool hasNext_ = false;
     std::vector<int32_t> matches_;
     std::vector<uint8_t> window_;  // the structural size rules' read window
@@ -67,6 +70,9 @@ private:
     uint64_t lastStart_ = ~uint64_t(0);
     const void* lastRule_ = nullptr;
     StructuralSize lastResult_;
+    // The end of the last file whose structure was walked to its end: matches
+    // inside it are its own content (members, thumbnails), not lost files.
+    uint64_t coveredEnd_ = 0;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

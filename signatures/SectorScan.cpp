@@ -1,5 +1,6 @@
 #include "signatures/SectorScan.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -49,11 +50,18 @@ CSearcher* CSectorScan::WaitForFreeWorker() {
     }
 }
 
-uint64_t CSectorScan::ReadBlock(uint8_t* buffer, uint64_t firstSector) {
-    uint64_t count = blockSize_ / kSectorSize;
+void CSectorScan::LimitToRuns(std::vector<SectorRun> runs, uint32_t step) {
+    runs_ = std::move(runs);
+    limited_ = true;
+    step_ = step >= kScanStep && step % kScanStep == 0 ? step : kScanStep;
+}
+
+uint64_t CSectorScan::ReadBlock(uint8_t* buffer, uint64_t firstSector, uint64_t wanted) {
+    uint64_t count = std::min<uint64_t>(blockSize_ / kSectorSize, wanted);
     if (firstSector >= totalSectors_) count = 0;
     else if (firstSector + count > totalSectors_) count = totalSectors_ - firstSector;
     uint64_t n = count ? volume_.ReadSectors(buffer, firstSector, count) : 0;
+    bytesRead_ += n;
     if (n != 0) {
         // A block read short (the end of the volume) is scanned whole: the rest is zeros.
         if (n < blockSize_) std::memset(buffer + n, 0, blockSize_ - n);
@@ -73,6 +81,7 @@ uint64_t CSectorScan::ReadBlock(uint8_t* buffer, uint64_t firstSector) {
     for (uint64_t i = 0; i < count && Running(); ++i) {
         if (volume_.ReadSectors(buffer + i * kSectorSize, firstSector + i, 1) != 0) {
             n += kSectorSize;
+            bytesRead_ += kSectorSize;
             endRun();
         } else {
             if (runLength == 0) runStart = firstSector + i;
@@ -123,16 +132,28 @@ int CSectorScan::RunScan() {
     const int oldNice = LowerThreadPriority();
 
     const uint64_t blockSectors = blockSize_ / kSectorSize;
-    for (uint64_t sector = control_.startUnit * sectorsPerCluster_; sector < totalSectors_ && Running();
-         sector += blockSectors) {
-        const uint64_t n = ReadBlock(spare_.get(), sector);
-        const uint64_t done = (sector * kSectorSize + n) / bytesPerCluster_;
-        control_.progress = done < totalUnits ? done : totalUnits;
+    const uint64_t startSector = control_.startUnit * sectorsPerCluster_;
+    if (!limited_) runs_ = {{startSector, totalSectors_ > startSector ? totalSectors_ - startSector : 0}};
+    for (const SectorRun& run : runs_) {
         if (!Running()) break;
-        CSearcher* worker = WaitForFreeWorker();
-        if (!worker || !Running()) break;
-        worker->Hand(spare_, sector);
+        const uint64_t runEnd = std::min(run.start + run.count, totalSectors_);
+        bool handed = true;
+        for (uint64_t sector = std::max(run.start, startSector); sector < runEnd && Running(); sector += blockSectors) {
+            const uint64_t n = ReadBlock(spare_.get(), sector, runEnd - sector);
+            const uint64_t done = (sector * kSectorSize + n) / bytesPerCluster_;
+            control_.progress = done < totalUnits ? done : totalUnits;
+            handed = false;
+            if (!Running()) break;
+            CSearcher* worker = WaitForFreeWorker();
+            if (!worker || !Running()) break;
+            worker->Hand(spare_, sector, (std::min(runEnd, totalSectors_) - sector) * kSectorSize >= blockSize_
+                                             ? blockSize_
+                                             : (runEnd - sector) * kSectorSize);
+            handed = true;
+        }
+        if (!handed) break;
     }
+    if (limited_ && Running()) control_.progress = totalUnits;
 
     // Let the workers finish their blocks (at once when stopped), then join them.
     {

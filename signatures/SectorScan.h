@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/Bytes.h"
+#include "fs/FileSystem.h"
 #include "fs/FoundObject.h"
 
 namespace vx {
@@ -61,6 +62,10 @@ public:
     CSectorScan(const CSectorScan&) = delete;
     CSectorScan& operator=(const CSectorScan&) = delete;
 
+    // Restricts the scan to these runs (the free clusters of the volume),
+    // testing only their cluster starts.
+    void LimitToRuns(std::vector<SectorRun> runs, uint32_t step);
+
     // The whole scan on the calling thread; returns when every block was
     // matched or the running flag was cleared, with every worker joined.
     int RunScan();
@@ -68,6 +73,10 @@ public:
     // Sectors that could not be read and were scanned as zeros.
     uint64_t UnreadableSectors() const { return unreadable_.load(); }
     uint32_t BlockSize() const { return blockSize_; }
+    // Bytes the scan read in blocks (look-ahead reads not counted).
+    uint64_t BytesRead() const { return bytesRead_.load(); }
+    // Bytes between tested positions: 512, or the cluster size in free runs.
+    uint32_t Step() const { return step_; }
 
     // --- For the workers -----------------------------------------------------
     CVolume& Volume() const { return volume_; }
@@ -80,10 +89,10 @@ public:
     // A worker finished its block.
     void WorkerDone();
 
-    // Fills `buffer` (block size bytes) with the block at `firstSector`,
-    // clipped to the volume's end; unreadable sectors read as zeros. Returns
-    // the bytes read.
-    uint64_t ReadBlock(uint8_t* buffer, uint64_t firstSector);
+    // Fills `buffer` (block size bytes) with `count` sectors (at most a
+    // block) at `firstSector`, clipped to the volume's end; the rest of the
+    // block and unreadable sectors read as zeros. Returns the bytes read.
+    uint64_t ReadBlock(uint8_t* buffer, uint64_t firstSector, uint64_t count = ~uint64_t(0));
 
 private:
     // A worker with room for a block; null when the scan was stopped.
@@ -102,6 +111,10 @@ private:
     std::vector<std::unique_ptr<CSearcher>> workers_;
     std::unique_ptr<uint8_t[]> spare_;
     std::atomic<uint64_t> unreadable_{0};
+    std::atomic<uint64_t> bytesRead_{0};
+    std::vector<SectorRun> runs_;
+    bool limited_ = false;
+    uint32_t step_ = kScanStep;
 
     std::mutex mutex_;
     std::condition_variable idle_;

@@ -6,6 +6,8 @@
 //   compound DIR         compound documents of several kinds and sector sizes
 //   types DIR            the stored form of every built-in file type
 //   lznt1 DIR            LZNT1 streams: stored, literal and back-referencing chunks
+//   sized OUT FILE       a size-rule seed: the format id the file's first bytes
+//                        match (one with a rule), the reach byte, the file
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -15,7 +17,9 @@
 #include <vector>
 
 #include "common/Bytes.h"
+#include "signatures/FastMatcher.h"
 #include "signatures/FileType.h"
+#include "signatures/sizes/SizeRule.h"
 #include "signatures/FileTypeDatabase.h"
 #include "tests/scanner/CompoundWriter.h"
 
@@ -88,6 +92,23 @@ int Lznt1(const std::string& dir) {
     return 0;
 }
 
+int Sized(const std::string& out, const std::string& file) {
+    const std::string bytes = Slurp(file);
+    std::vector<std::shared_ptr<FileType>> types;
+    for (std::unique_ptr<FileType>& t : BuildBuiltinTypes()) types.push_back(std::move(t));
+    const FastMatcher matcher(types);
+    std::vector<int32_t> ids;
+    matcher.MatchAt(ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0, ids);
+    for (int32_t id : ids) {
+        if (!FindSizeRule(id).rule) continue;
+        std::string head(5, '\0');
+        put32(reinterpret_cast<uint8_t*>(head.data()), uint32_t(id));
+        return Write(out, head + bytes) ? 0 : 1;
+    }
+    std::fprintf(stderr, "%s: no format with a size rule matches\n", file.c_str());
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +118,7 @@ int main(int argc, char** argv) {
     if (a.size() == 2 && a[0] == "compound") return Compound(a[1]);
     if (a.size() == 2 && a[0] == "types") return Types(a[1]);
     if (a.size() == 2 && a[0] == "lznt1") return Lznt1(a[1]);
+    if (a.size() == 3 && a[0] == "sized") return Sized(a[1], a[2]);
     std::fprintf(stderr, "usage: fuzz_seed_tool frame IN OUT SHIFT | mft IMAGE DIR | compound DIR | types DIR | lznt1 DIR\n");
     return 2;
 }

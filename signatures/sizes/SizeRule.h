@@ -39,6 +39,9 @@ struct SizeRuleEntry {
     // True when the rule only follows sizes the file's headers state, so it
     // may reach past the look-ahead allowance (up to the ceiling).
     bool headerSized = false;
+    // True when a size found means the file's structure was followed to its
+    // end (not only a size field read): what lies inside it is its own.
+    bool walked = true;
 };
 
 // The rule of a format id; rule null when the format has none.

@@ -21,7 +21,8 @@ TEST(CliVolumes, InfoJsonDescribesAVolume) {
     EXPECT_NE(json.find("\"display_name\": \"fat32.img\", \"kind\": \"Volume Image\", \"type_code\": 11, "
                         "\"fs_name\": \"FAT32\", \"label\": \"HOLIDAY\", \"serial\": \"C0FFEE0\", "
                         "\"total_bytes\": 67584000, \"total_sectors\": 132000, \"sectors_per_cluster\": 2, "
-                        "\"bytes_per_cluster\": 1024, \"partitions\": []}"),
+                        "\"bytes_per_cluster\": 1024, \"container\": \"raw\", \"stored_hash\": \"\", \"verification\": \"\", "
+                        "\"partitions\": []}"),
               std::string::npos)
         << json;
 }

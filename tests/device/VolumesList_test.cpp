@@ -160,11 +160,12 @@ TEST(VolumesList, RescanKeepsImagesAndDropsWhatItProbed) {
     ASSERT_EQ(image->Children().size(), 1u);
     CVolume* inImage = image->Children()[0];
     const int32_t imageId = image->Id();
-    // What must survive: every image (other tests may have loaded some) and
+    // What must survive: every image and virtual drive (other tests may have made some) and
     // the volumes found inside them, in their order.
     std::vector<CVolume*> survivors;
     for (CVolume* v : computer.Volumes().Snapshot())
-        if (v->kind == VolumeKind::Image || v->kind == VolumeKind::Found) survivors.push_back(v);
+        if (v->kind == VolumeKind::Image || v->kind == VolumeKind::Found || v->kind == VolumeKind::Virtual)
+            survivors.push_back(v);
     const int32_t idBefore = computer.NextId();
 
     test::LogMark mark;

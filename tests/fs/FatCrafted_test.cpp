@@ -316,6 +316,23 @@ TEST_F(FatCraftedTest, DamagedBootSectorsEndTheAnalysisCleanly) {
     }
 }
 
+// A volume cut short (an image copied in part): stated 16 MiB, 1 MiB present.
+// The analysis says so and reads what exists.
+TEST_F(FatCraftedTest, AVolumeLargerThanItsSourceIsReadAsFarAsItExists) {
+    const std::string image = dir_ / "cut.img", file = dir_ / "early.txt";
+    test::WriteFile(file, test::RandomBytes(3000, 3));
+    test::MustRun("mkfs.fat -C -F 16 " + Quote(image) + " 16384 >/dev/null && " +
+                  test::Mtools("mcopy -i " + Quote(image) + " " + Quote(file) + " ::/EARLY.TXT") + " && truncate -s 1M " +
+                  Quote(image));
+    test::LogMark mark;
+    std::unique_ptr<CVolume> volume = Analyse(image);
+    ASSERT_TRUE(volume);
+    EXPECT_TRUE(mark.Contains("FAT volume is larger than its source"));
+    auto listing = test::Listing(*volume);
+    ASSERT_TRUE(listing.count("/EARLY.TXT"));
+    EXPECT_EQ(test::ReadObject(*volume, listing["/EARLY.TXT"]), test::ReadFile(file));
+}
+
 TEST_F(FatCraftedTest, AMillionClusterFolderChainIsCutShort) {
     const std::string image = dir_ / "long.img";
     test::MustRun("truncate -s 600M " + Quote(image) + " && mkfs.fat -F 32 -s 1 " + Quote(image) + " >/dev/null");

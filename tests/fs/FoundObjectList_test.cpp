@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -77,6 +78,71 @@ TEST_F(FoundObjectListTest, AFileSharingAMissingFoldersClusterLeavesItsLostFolde
     EXPECT_STREQ(lost->name, "lost_folder_1234");
     EXPECT_EQ(lost->parent, object_id::LostFolders);
     EXPECT_EQ(Names(list().CopyChildren(1234)), std::vector<std::string>{"CHILD.TXT"});
+}
+
+// Records reached from the root folder and the two lost roots, through folder ids.
+size_t Reachable(const CFoundObjectList& list, int32_t root) {
+    std::vector<int32_t> open{root, object_id::LostFolders, object_id::LostFiles};
+    std::set<int32_t> expanded(open.begin(), open.end());
+    size_t reached = 0;
+    while (!open.empty()) {
+        const int32_t id = open.back();
+        open.pop_back();
+        for (const FoundObject& r : list.CopyChildren(id)) {
+            ++reached;
+            if (r.IsFolder() && expanded.insert(r.id).second) open.push_back(r.id);
+        }
+    }
+    return reached;
+}
+
+TEST_F(FoundObjectListTest, LoopsOfFoldersAreCutAtADeletedFolderUnderALostFolder) {
+    const uint16_t folder = object_flag::NameAssigned | object_flag::Folder;
+    // 100 (deleted) and 200 (live) name each other as parents; 400 names itself.
+    list().AddFromFileSystem(Entry(100, 200, "OLD", folder | object_flag::Deleted));
+    list().AddFromFileSystem(Entry(200, 100, "LIVE", folder));
+    list().AddFromFileSystem(Entry(300, 200, "IN LIVE.TXT"));
+    list().AddFromFileSystem(Entry(400, 400, "SELF", folder));
+    list().AddFromFileSystem(Entry(500, 400, "IN SELF.TXT"));
+    list().AddFromFileSystem(Entry(600, 0, "TOP.TXT"));
+    EXPECT_LT(Reachable(list(), 0), 6u);
+
+    EXPECT_EQ(list().AttachUnreachable(), 2u);
+    const size_t records = list().Count() - 1;  // all but "Lost folders" itself
+    EXPECT_EQ(Reachable(list(), 0), records);
+    ASSERT_NE(list().LostFoldersRootIfAny(), nullptr) << "made with the first lost folder";
+    const FoundObject* old = list().FindFolder(100);
+    ASSERT_NE(old, nullptr);
+    const FoundObject* lost = list().FindFolder(old->parent);
+    ASSERT_NE(lost, nullptr);
+    EXPECT_STREQ(lost->name, "lost_folder_200") << "the deleted folder of the loop is cut";
+    EXPECT_EQ(lost->parent, object_id::LostFolders);
+    EXPECT_EQ(list().FindFolder(200)->parent, 100) << "the live folder stays in it";
+    const FoundObject* self = list().FindFolder(400);
+    ASSERT_NE(self, nullptr);
+    EXPECT_STREQ(list().FindFolder(self->parent)->name, "lost_folder_400");
+    EXPECT_EQ(list().AttachUnreachable(), 0u) << "nothing left to attach";
+}
+
+TEST_F(FoundObjectListTest, AFolderSharingTheIdOfALiveOneKeepsNoneOfItsEntries) {
+    const uint16_t folder = object_flag::NameAssigned | object_flag::Folder;
+    // The deleted folder is met first, then the live folder on its cluster.
+    list().AddFromFileSystem(Entry(30, 0, "A", folder));
+    list().AddFromFileSystem(Entry(50, 30, "_LD", folder | object_flag::Deleted));
+    list().AddFromFileSystem(Entry(60, 50, "X.TXT"));
+    FoundObject* live = list().AddFromFileSystem(Entry(50, 0, "NEW", folder));
+    EXPECT_EQ(live->id, 50);
+    EXPECT_EQ(Names(list().CopyChildren(50)), std::vector<std::string>{"X.TXT"});
+    EXPECT_EQ(list().FindFolder(50), live);
+    std::vector<std::string> inA = Names(list().CopyChildren(30));
+    ASSERT_EQ(inA, std::vector<std::string>{"_LD"});
+    const FoundObject old = list().CopyChildren(30).front();
+    EXPECT_NE(old.id, 50);
+    EXPECT_TRUE(list().CopyChildren(old.id).empty());
+    // A second folder on a live folder's cluster gets an id of its own.
+    FoundObject* again = list().AddFromFileSystem(Entry(50, 30, "_LD2", folder | object_flag::Deleted));
+    EXPECT_NE(again->id, 50);
+    EXPECT_EQ(list().FindFolder(50), live);
 }
 
 TEST_F(FoundObjectListTest, NoLostParentForTheRootOrParentZero) {

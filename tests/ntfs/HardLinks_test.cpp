@@ -24,6 +24,11 @@ TEST(NtfsHardLinks, EveryNameOfARecordIsListedInItsFolder) {
                   Quote(image) + " 2>/dev/null");
     if (test::Run("ntfs-3g " + Quote(image) + " " + Quote(mnt)).status != 0)
         GTEST_SKIP() << "ntfs-3g could not mount an image here (FUSE unusable)";
+    // A failed step must not leave the mount behind in the temporary folder.
+    struct Unmount {
+        std::string at;
+        ~Unmount() { test::Run("mountpoint -q " + Quote(at) + " && umount " + Quote(at)); }
+    } unmount{mnt};
     const std::string data = test::RandomBytes(9000, 7);
     std::filesystem::create_directories(mnt + "/Links");
     test::WriteFile(mnt + "/1.txt", data);

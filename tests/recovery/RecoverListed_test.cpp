@@ -113,6 +113,11 @@ TEST(RecoverListedTest, NtfsFilesOfALostFolder) {
                   " && mkntfs -F -Q -q " + Quote(image) + " 2>/dev/null");
     if (test::Run("ntfs-3g " + Quote(image) + " " + Quote(mnt)).status != 0)
         GTEST_SKIP() << "ntfs-3g could not mount an image here (FUSE unusable)";
+    // A failed step must not leave the mount behind in the temporary folder.
+    struct Unmount {
+        std::string at;
+        ~Unmount() { test::Run("mountpoint -q " + Quote(at) + " && umount " + Quote(at)); }
+    } unmount{mnt};
     std::filesystem::create_directories(mnt + "/Folder");
     for (int n = 1; n <= 29; ++n) {
         const std::string bytes = test::RandomBytes(1000 * n, uint32_t(n));

@@ -146,3 +146,52 @@ TEST_F(SectorAnalysisTest, FullAnalysisAfterASearchListsLostFilesAgain) {
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+// "Scan free drive space only": the clusters in use are neither read nor
+// tested; what lies in free clusters is found, and a deleted file the
+// directory still lists is not listed twice.
+TEST(FreeSpaceScanTest, ReadsAndTestsOnlyFreeClusters) {
+    test::ScopedConfig config;
+    test::TempDir dir;
+    FileTypes().LoadDatabase();
+    const std::string image = dir / "card.img";
+    MustRun("truncate -s 40M " + Quote(image) + " && mkfs.fat -F 32 -s 1 " + Quote(image) + " >/dev/null");
+    MustRun("convert logo: " + Quote(dir / "live.png") + " && convert rose: " + Quote(dir / "gone.gif") +
+            " && convert wizard: " + Quote(dir / "lost.jpg"));
+    // Most of the card is taken by a live file.
+    MustRun("head -c 30M /dev/urandom > " + Quote(dir / "live.bin"));
+    MustRun("mcopy -i " + Quote(image) + " " + Quote(dir / "live.png") + " " + Quote(dir / "gone.gif") + " " +
+            Quote(dir / "live.bin") + " ::/");
+    MustRun("mdel -i " + Quote(image) + " ::/gone.gif");
+    // A file whose entry is gone altogether, in free clusters near the end.
+    const uint64_t lostAt = (40u << 20) - (1u << 20);
+    MustRun("dd if=" + Quote(dir / "lost.jpg") + " of=" + Quote(image) + " bs=512 seek=" + std::to_string(lostAt / 512) +
+            " conv=notrunc status=none");
+
+    Settings().SetFlag(settings_offset::ScanFreeSpaceOnly, true);
+    CVolume* volume = Computer().LoadImage(image);
+    ASSERT_TRUE(volume);
+    AnalysisController().StartAnalysis(volume);
+    ASSERT_TRUE(AnalysisController().WaitForAnalysis(volume, 60000));
+    Settings().SetFlag(settings_offset::ScanFreeSpaceOnly, false);
+
+    EXPECT_GT(volume->scanBytesRead.load(), 0u);
+    EXPECT_LT(volume->scanBytesRead.load(), volume->totalBytes - (30u << 20));
+    const FoundObject* lost = volume->collection.FindByPosition(lostAt);
+    ASSERT_TRUE(lost);
+    EXPECT_TRUE(lost->IsFoundByContent());
+    EXPECT_EQ(lost->size, test::ReadFile(dir / "lost.jpg").size());
+    size_t gifs = 0, pngsByContent = 0;
+    volume->collection.Visit([&](const FoundObject& r) {
+        if (r.IsFoundByContent() && r.type == 85) ++gifs;
+        if (r.IsFoundByContent() && r.type == 88) ++pngsByContent;
+    });
+    EXPECT_EQ(gifs, 0u);           // the deleted GIF is listed once, by its entry
+    EXPECT_EQ(pngsByContent, 0u);  // the live PNG's clusters are not scanned
+}
+
+}  // namespace
+}  // namespace vx

@@ -163,6 +163,19 @@ TEST_F(MainFrameTest, ChangedSettingsAreSavedInTheIdlePass) {
     EXPECT_EQ(stored.Flag(settings_offset::ShowLegend), Settings().Flag(settings_offset::ShowLegend));
 }
 
+TEST_F(MainFrameTest, ViewerModeReplacesTheWindowWithTheViewerBelow) {
+    Settings().SetFlag(settings_offset::ConfirmShutdown, false);
+    QPointer<CMainFrame> old = frame;
+    app->SwitchMode(ID_MODE_VIEWER);
+    frame = app->Frame();
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(old.isNull());
+    ASSERT_FALSE(frame.isNull());
+    EXPECT_EQ(app->SwitchMode(-1), ID_MODE_VIEWER);
+    EXPECT_FALSE(frame->LegendPane()->isVisible());
+}
+
 TEST_F(MainFrameTest, ExitAnsweredNoKeepsTheWindowButTheAnalysisHasStopped) {
     CVolume* volume = LoadFatImage(256);
     ASSERT_NE(volume, nullptr);

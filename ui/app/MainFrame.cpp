@@ -29,6 +29,7 @@
 #include "ui/app/App.h"
 #include "ui/app/CommandTable.h"
 #include "ui/app/Commands.h"
+#include "ui/app/HelpWindow.h"
 #include "ui/app/Icons.h"
 #include "ui/app/UiNotifier.h"
 #include "ui/explorer/ExploreView.h"
@@ -421,6 +422,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     TryOpenJob().DeleteTemporaryFiles();
+    // The help window would keep the program running after its main window.
+    if (app && app->HelpWindow()) app->HelpWindow()->close();
     timer250_.stop();
     timer2000_.stop();
     devices_.reset();
