@@ -110,6 +110,7 @@ const std::unordered_map<int, const char*>& Table() {
         {0x30007, "Confirmation"},
         {0x30008, "Are you sure you want to exit the application?"},
         {0x30009, "Legend"},
+        {0x3000A, "Data viewer"},
         {0x3000B, "The data viewer is not built yet."},
         {0x3000C, "The New Signature Wizard is not built yet. Signature files can be added with: vornex /addsig FILE"},
         {0x3000D, "This user may not open the computer's drives, so drives are listed as Not Ready and "

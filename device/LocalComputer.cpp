@@ -161,8 +161,6 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& found, const Partitio
     // search finds volumes inside volumes; the rest of the source is not theirs).
     if ((!entry || !entry->sectors) && volume->totalSectors != 0)
         volume->totalBytes = std::min(room, volume->totalSectors * kSectorSize);
-    if (volume->exfat) EventLog().LogText(Format("Found exFAT volume at: %llu", (unsigned long long)report.start));
-    else if (family.line) EventLog().LogText(Format(family.line, (unsigned long long)report.start));
     CVolume* added = volumes_.Append(std::move(volume));
     reporter->collection.Add(&added->rootRecord, true);
     Notifier().OnVolumeAdded(added, reporter);
