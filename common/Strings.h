@@ -47,6 +47,7 @@ inline constexpr int MenuHelp = 0x30006;
 inline constexpr int Confirmation = 0x30007;
 inline constexpr int ConfirmExit = 0x30008;
 inline constexpr int LegendCaption = 0x30009;
+inline constexpr int DataViewerCaption = 0x3000A;
 inline constexpr int DataViewerLater = 0x3000B;
 inline constexpr int SignatureWizardLater = 0x3000C;
 inline constexpr int NoDriveAccess = 0x3000D;
