@@ -25,9 +25,9 @@ configure: deps
 build: configure
 	@ninja -C $(BUILD) -j $(JOBS)
 
-# The demo needs the command-line tool alone, not the tests and benchmarks.
+# The demo needs the two programs alone, not the tests and benchmarks.
 run: configure
-	@ninja -C $(BUILD) -j $(JOBS) vornex-cli
+	@ninja -C $(BUILD) -j $(JOBS) vornex-cli vornex
 	@bash scripts/demo $(BUILD)
 
 install: build
