@@ -82,14 +82,14 @@ TEST_F(AnalyzeCliTest, PrintsOneJsonObjectPerLine) {
 TEST_F(AnalyzeCliTest, LostFilesFromTheSectorScanAreListedUnderLostFiles) {
     const std::string image = *dir_ / "lost.img";
     test::MustRun("cp " + Quote(image_) + " " + Quote(image) +
-                  " && printf '\\377\\330\\377\\340\\000\\020JFIF\\000\\001\\001' | dd of=" + Quote(image) +
+                  " && printf '8BPS\\000\\001\\000\\000' | dd of=" + Quote(image) +
                   " bs=512 seek=20000 conv=notrunc status=none");
     test::CommandResult tree = Cli(Quote(image));
     ASSERT_EQ(tree.status, 0) << tree.err;
-    EXPECT_NE(tree.out.find("\n  Lost files/\n    Images/\n      image_10240000.JPG  ?  deleted\n"), std::string::npos)
+    EXPECT_NE(tree.out.find("\n  Lost files/\n    Images/\n      image_10240000.PSD  ?  deleted\n"), std::string::npos)
         << tree.out;
     test::CommandResult json = Cli(Quote(image) + " --json");
-    EXPECT_NE(json.out.find("\"path\": \"/Lost files/Images/image_10240000.JPG\", \"folder\": false, \"deleted\": true, "
+    EXPECT_NE(json.out.find("\"path\": \"/Lost files/Images/image_10240000.PSD\", \"folder\": false, \"deleted\": true, "
                             "\"lost\": true, \"found_by_content\": true, \"start\": 10240000, \"size\": null"),
               std::string::npos)
         << json.out;
