@@ -154,7 +154,6 @@ const std::unordered_map<int, const char*>& Table() {
         {61213, "Accessed time:"},
         {61214, "Deleted"},
         {61215, "Live"},
-        {61216, "Data viewer"},
         {61217, "Information"},
         {61218, "Data run list"},
         {61219, "Preview"},

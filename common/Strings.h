@@ -90,7 +90,6 @@ inline constexpr int InfoModified = 61212;
 inline constexpr int InfoAccessed = 61213;
 inline constexpr int StatusDeleted = 61214;
 inline constexpr int StatusLive = 61215;
-inline constexpr int DataViewerCaption = 61216;
 inline constexpr int InformationPanel = 61217;
 inline constexpr int DataRunList = 61218;
 inline constexpr int PreviewPage = 61219;
