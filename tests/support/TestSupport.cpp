@@ -106,6 +106,12 @@ ScopedConfig::ScopedConfig() {
         oldXdg_ = old;
     }
     setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);
+    // A first start writes the desktop's file associations: below the test's folder.
+    if (const char* old = std::getenv("XDG_DATA_HOME")) {
+        hadData_ = true;
+        oldData_ = old;
+    }
+    setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
     CRegistry::UseDatabase(dir_ / "vornex/registry.sqlite");
     Settings().InitialiseSettings();
 }
@@ -114,6 +120,8 @@ ScopedConfig::~ScopedConfig() {
     CRegistry::UseDatabase("");
     if (hadXdg_) setenv("XDG_CONFIG_HOME", oldXdg_.c_str(), 1);
     else unsetenv("XDG_CONFIG_HOME");
+    if (hadData_) setenv("XDG_DATA_HOME", oldData_.c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
 }
 
 RecordingNotifier::RecordingNotifier() { SetNotifier(this); }

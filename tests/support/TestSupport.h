@@ -60,6 +60,8 @@ private:
     TempDir dir_;
     std::string oldXdg_;
     bool hadXdg_ = false;
+    std::string oldData_;
+    bool hadData_ = false;
 };
 
 // Records everything the core notifies.

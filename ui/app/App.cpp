@@ -12,6 +12,7 @@
 
 #include "common/Strings.h"
 #include "device/LocalComputer.h"
+#include "platform/DesktopAssociation.h"
 #include "platform/DeviceAccess.h"
 #include "settings/EventLog.h"
 #include "settings/ProgramSettings.h"
@@ -48,8 +49,10 @@ public:
 
 CApp::CApp(QObject* parent) : QObject(parent), notifier_(new CUiNotifier(this)) {
     g_app = this;
-    // Every load, successful or not, sets start-up pending.
-    Settings().LoadSettings();
+    // Every load, successful or not, sets start-up pending. The first start
+    // (no stored settings yet) also tells the desktop what opens signature files.
+    if (!Settings().LoadSettings())
+        RegisterSignatureFileAssociation(QCoreApplication::applicationFilePath().toStdString());
     Settings().ApplyLogging();
     SetNotifier(notifier_);
     EventLog().SetReceiver(notifier_);
