@@ -63,7 +63,9 @@ private:
     void Tick() {
         if (next_ >= steps_.size()) {
             timer_.stop();
-            QApplication::quit();
+            // Leaves the loop without closing the windows: closing would ask
+            // the exit question, which nobody answers here.
+            QCoreApplication::exit(0);
             return;
         }
         Step& step = steps_[next_];
