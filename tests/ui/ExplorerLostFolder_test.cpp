@@ -96,21 +96,7 @@ TEST(ExplorerLostFolder, FileOfALostFolderRecoveredThroughTheDialogs) {
 
     const std::string out = dir / "out";
     explorer.SetFocusedView(explorer.List());
-    bool progressDone = false;
-    test::WhenShown<COnRecoveryDlg>([out](COnRecoveryDlg* dialog) {
-        dialog->destination->setText(QString::fromStdString(out));
-        dialog->accept();
-        return true;
-    });
-    test::WhenShown<CRecoveryProgressDlg>([&progressDone](CRecoveryProgressDlg* dialog) {
-        if (!dialog->FinishedShown()) return false;
-        dialog->okButton->click();
-        progressDone = true;
-        return true;
-    });
-    ASSERT_TRUE(explorer.OnCommand(ID_FILE_RECOVER));
-    ASSERT_TRUE(test::WaitUntil([&] { return progressDone; }));
-    RecoveryJob().Wait();
+    ASSERT_TRUE(test::RecoverThroughDialogs(out, [&] { return explorer.OnCommand(ID_FILE_RECOVER); }));
     AnalysisController().StopAnalysis(volume, true);
     SetNotifier(nullptr);
 

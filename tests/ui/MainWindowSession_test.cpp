@@ -79,21 +79,7 @@ TEST(MainWindowSession, DeletedFileRecoveredThroughTheMainWindow) {
     ASSERT_TRUE(explorer->HasCurrentObject());
 
     const std::string out = dir / "out";
-    bool progressDone = false;
-    test::WhenShown<COnRecoveryDlg>([out](COnRecoveryDlg* dialog) {
-        dialog->destination->setText(QString::fromStdString(out));
-        dialog->accept();
-        return true;
-    });
-    test::WhenShown<CRecoveryProgressDlg>([&progressDone](CRecoveryProgressDlg* dialog) {
-        if (!dialog->FinishedShown()) return false;
-        dialog->okButton->click();
-        progressDone = true;
-        return true;
-    });
-    ASSERT_TRUE(frame->OnCommand(ID_FILE_RECOVER));
-    ASSERT_TRUE(test::WaitUntil([&] { return progressDone; }));
-    RecoveryJob().Wait();
+    ASSERT_TRUE(test::RecoverThroughDialogs(out, [&] { return frame->OnCommand(ID_FILE_RECOVER); }));
     EXPECT_EQ(test::ReadFile(out + "/Old/_one.bin"), test::ReadFile(gone));
     EXPECT_EQ(test::Sha256File(image), imageSha) << "the source image changed";
 

@@ -2,10 +2,17 @@
 // Helpers of the GUI tests: waiting with the event loop running, and
 // answering modal dialogs when they show.
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <string>
+
+#include "recovery/RecoveryJob.h"
+#include "ui/recovery/RecoverDlg.h"
+#include "ui/recovery/RecoveryProgressDlg.h"
 
 namespace vx::test {
 
@@ -36,6 +43,26 @@ void WhenShown(std::function<bool(D*)> act) {
         }
     });
     timer->start();
+}
+
+// Recovers through the Recover dialog (destination `out`) and its progress
+// dialog, which must end showing OK; `start` gives the Recover command.
+inline bool RecoverThroughDialogs(const std::string& out, const std::function<bool()>& start) {
+    bool progressDone = false;
+    WhenShown<COnRecoveryDlg>([out](COnRecoveryDlg* dialog) {
+        dialog->destination->setText(QString::fromStdString(out));
+        dialog->accept();
+        return true;
+    });
+    WhenShown<CRecoveryProgressDlg>([&progressDone](CRecoveryProgressDlg* dialog) {
+        if (!dialog->FinishedShown()) return false;
+        dialog->okButton->click();
+        progressDone = true;
+        return true;
+    });
+    if (!start() || !WaitUntil([&] { return progressDone; })) return false;
+    RecoveryJob().Wait();
+    return true;
 }
 
 }  // namespace vx::test
