@@ -37,12 +37,14 @@ ProbableSizeQuestion CProbableSizes::Question(const FoundObject& object) const {
     return q;
 }
 
-uint64_t CProbableSizes::Size(const FoundObject& object, uint32_t rule, uint64_t customBytes) const {
-    uint64_t size = TypicalSize(object);
+uint64_t ApplySizeRule(const FoundObject& object, uint32_t rule, uint64_t typical,
+                       const std::function<uint64_t(bool sameType)>& nextDistance, uint64_t customBytes,
+                       uint64_t volumeBytes) {
+    uint64_t size = typical;
     switch (rule) {
         case kSizeRuleNextAny:
         case kSizeRuleNextSame:
-            if (uint64_t distance = NextDistance(object, rule == kSizeRuleNextSame)) size = distance;
+            if (uint64_t distance = nextDistance(rule == kSizeRuleNextSame)) size = distance;
             break;
         case kSizeRuleCustom:
             size = customBytes;
@@ -50,9 +52,15 @@ uint64_t CProbableSizes::Size(const FoundObject& object, uint32_t rule, uint64_t
         default:
             break;
     }
-    if (volume_.totalBytes > object.start && size > volume_.totalBytes - object.start)
-        size = volume_.totalBytes - object.start;
+    // A lost file never reaches past the end of its volume.
+    if (volumeBytes > object.start && size > volumeBytes - object.start) size = volumeBytes - object.start;
     return size;
+}
+
+uint64_t CProbableSizes::Size(const FoundObject& object, uint32_t rule, uint64_t customBytes) const {
+    return ApplySizeRule(
+        object, rule, TypicalSize(object), [&](bool sameType) { return NextDistance(object, sameType); },
+        customBytes, volume_.totalBytes);
 }
 
 }  // namespace vx

@@ -4,6 +4,7 @@
 // of the same type. Used by the size question of a recovery run and by the
 // Set New Size command, which applies a chosen rule to many objects.
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,14 @@
 namespace vx {
 
 class CVolume;
+
+// The size a rule gives a file found by content: `typical` for the typical-size
+// rule (and when no next file follows), `nextDistance(sameType)` for the
+// next-file rules, `customBytes` for the custom rule; never past the volume's
+// `volumeBytes`.
+uint64_t ApplySizeRule(const FoundObject& object, uint32_t rule, uint64_t typical,
+                       const std::function<uint64_t(bool sameType)>& nextDistance, uint64_t customBytes,
+                       uint64_t volumeBytes);
 
 class CProbableSizes {
 public:

@@ -16,6 +16,7 @@
 #include "device/Volume.h"
 #include "platform/Shell.h"
 #include "recovery/Destination.h"
+#include "recovery/ProbableSize.h"
 #include "recovery/RecoverList.h"
 #include "recovery/SafeName.h"
 #include "settings/EventLog.h"
@@ -657,22 +658,9 @@ uint64_t CRecoveryJob::NextStartAfter(const FoundObject& object, bool sameType) 
 }
 
 uint64_t CRecoveryJob::SizeByRule(const FoundObject& object, uint32_t rule, uint64_t customBytes) {
-    uint64_t size = LookupType(object).typical;
-    switch (rule) {
-        case kSizeRuleNextAny:
-        case kSizeRuleNextSame:
-            if (uint64_t distance = NextStartAfter(object, rule == kSizeRuleNextSame)) size = distance;
-            break;
-        case kSizeRuleCustom:
-            size = customBytes;
-            break;
-        default:
-            break;
-    }
-    // A lost file never reaches past the end of its volume.
-    if (volume_ && volume_->totalBytes > object.start && size > volume_->totalBytes - object.start)
-        size = volume_->totalBytes - object.start;
-    return size;
+    return ApplySizeRule(
+        object, rule, LookupType(object).typical, [&](bool sameType) { return NextStartAfter(object, sameType); },
+        customBytes, volume_ ? volume_->totalBytes : 0);
 }
 
 bool CRecoveryJob::DecideSize(FoundObject& object) {
